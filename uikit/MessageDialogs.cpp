@@ -91,3 +91,13 @@ void ProgressScope::setPercent(int percent) { Dialogs().progress().setPercent(pe
 bool ProgressScope::cancelled() { return Dialogs().progress().cancelled(); }
 
 } // namespace kovra
+
+#include "MainWindowHooks.h"
+
+namespace kovra {
+namespace {
+MainWindowHooks *g_mainWindow = nullptr;
+}
+void SetMainWindowHooks(MainWindowHooks *hooks) { g_mainWindow = hooks; }
+MainWindowHooks *MainWindow() { return g_mainWindow; }
+} // namespace kovra
