@@ -1,12 +1,29 @@
 #include "TMXIPEdit.h"
 
 #include <QHBoxLayout>
-#include <QIntValidator>
+#include <QValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
 namespace kovra {
+
+namespace {
+// Digits only, 0..255: "256" is refused outright rather than left pending.
+class OctetValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        if (input.isEmpty())
+            return Intermediate;
+        for (const QChar c : input)
+            if (!c.isDigit() || c.unicode() > '9')
+                return Invalid;
+        return input.toInt() <= 255 ? Acceptable : Invalid;
+    }
+};
+} // namespace
 
 TMXIPEdit::TMXIPEdit(const QString &partPrefix, QWidget *parent) : QWidget(parent)
 {
@@ -17,7 +34,7 @@ TMXIPEdit::TMXIPEdit(const QString &partPrefix, QWidget *parent) : QWidget(paren
         auto *e = new QLineEdit(this);
         e->setObjectName(partPrefix + QString::number(i + 1));
         e->setMaxLength(3);
-        e->setValidator(new QIntValidator(0, 255, e));
+        e->setValidator(new OctetValidator(e));
         e->setAlignment(Qt::AlignCenter);
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 10);
         e->installEventFilter(this);
