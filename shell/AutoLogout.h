@@ -34,6 +34,7 @@ private:
     QTimer *m_timer;
     int m_logoutDelayMs;
     int m_idleSeconds = 0;
+    bool m_busy = false;
 };
 
 } // namespace kovra
