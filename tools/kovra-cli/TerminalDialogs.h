@@ -17,6 +17,9 @@ public:
     ~TerminalDialogs() override;
 
     void queueFile(const QString &path) { m_files.enqueue(path); }
+    // The next question is answered by the command itself (true = decline),
+    // e.g. "load a template?" by whether --template was given.
+    void queueAnswer(bool declined) { m_answers.enqueue(declined); }
     // Set when a question had to be declined because nobody could answer it.
     bool declinedUnasked() const { return m_declinedUnasked; }
 
@@ -48,6 +51,7 @@ private:
     DialogBackend *m_previous;
     CliAnswer m_answer;
     QQueue<QString> m_files;
+    QQueue<bool> m_answers;
     Progress m_progress;
     bool m_declinedUnasked = false;
 };
