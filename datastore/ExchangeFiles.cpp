@@ -130,6 +130,9 @@ std::optional<AccountFile> parseAccountFile(const QStringList &lines)
         }
         if (!isHexDigits(number, 3) || file.values.contains(number) || f[2].size() > kValueWidth)
             return std::nullopt;
+        // Account numbers are kept in upper case, so the row and option 003 stay equal.
+        if (number == QLatin1String("003"))
+            f[2] = f[2].toUpper();
         file.options << AccountLine{number, f[2]};
         file.values.insert(number, f[2]);
         if (number == QLatin1String("326")) {

@@ -125,6 +125,7 @@ private Q_SLOTS:
     void exportFailures();
     void importNewAccount();
     void importOverExistingWithUpgrade();
+    void importLowerCaseNumberAndMissingFile();
     void importOverExistingRefused_data();
     void importOverExistingRefused();
     void importNewerGenerationRefused_data();
@@ -295,6 +296,30 @@ void TestExchange::importOverExistingWithUpgrade()
     QCOMPARE(dialogs.shown().size(), 1);
     QCOMPARE(home.optionValue(id, "006"), QString("4321"));
     QCOMPARE(home.optionValue(id, "01A"), QString());
+}
+
+void TestExchange::importLowerCaseNumberAndMissingFile()
+{
+    ScriptedDialogs dialogs;
+    InstallationFolder home;
+    const int id = home.addAccount("00000000AB", "014");
+    const QString file = home.file("Import/lower.kva");
+    writeFile(file, fileBytes(accountLines("014", "00000000ab", {{"006", "7777"}})));
+    dialogs.answerYes();
+    int got = 0;
+    QVERIFY(ImportAccount(home.db(), file, &got));
+    QCOMPARE(got, id);
+    QCOMPARE(home.rowCount("tblKovra"), 1);
+    QCOMPARE(home.accountField(id, "KovraAccount"), QString("00000000AB"));
+    QCOMPARE(home.optionValue(id, "003"), QString("00000000AB"));
+    QCOMPARE(home.optionValue(id, "006"), QString("7777"));
+
+    dialogs.clear();
+    const QStringList before = snapshot(home);
+    QVERIFY(!ImportAccount(home.db(), home.file("Import/missing.kva")));
+    QCOMPARE(dialogs.shown().size(), 1);
+    QVERIFY2(dialogs.lastText().contains("missing.kva"), qPrintable(dialogs.lastText()));
+    QCOMPARE(snapshot(home), before);
 }
 
 void TestExchange::importOverExistingRefused_data()
