@@ -198,15 +198,14 @@ int TdmdMain::AddTemplateOptions(const AccountValues &v, const QString &template
     const Generation g = TemplateGeneration(templateGeneration);
     Transaction t(m_account);
 
-    QStringList templateValues;
+    // Template rows are matched by option number rather than by position, so a
+    // template filled for another generation cannot shift values onto wrong options.
     QHash<QString, QString> byDisplay;
     {
         QSqlQuery q = RunSql(m_account, QStringLiteral("SELECT OptionNumber, OptionDefault FROM tblTemplate ORDER BY rowid"));
-        while (q.next()) {
-            templateValues << q.value(1).toString();
+        while (q.next())
             if (!byDisplay.contains(q.value(0).toString()))
                 byDisplay.insert(q.value(0).toString(), q.value(1).toString());
-        }
     }
     QString receivers[3], gateways[3];
     const char *receiverNumbers[] = {"007", "00B", "00F"};
@@ -218,12 +217,9 @@ int TdmdMain::AddTemplateOptions(const AccountValues &v, const QString &template
     const int id = insertAccountRow(v, receivers, gateways);
 
     QSqlQuery ins = prepared(m_account, kInsertOption);
-    const QList<CatalogueEntry> &entries = CatalogueEntries(g);
-    for (int i = 0; i < entries.size(); ++i) {
-        const CatalogueEntry &e = entries.at(i);
-        // A template shorter than the catalogue (filled for another generation)
-        // leaves the remaining options at their defaults rather than shifting values.
-        QString value = i < templateValues.size() ? templateValues.at(i) : e.OptionDefault;
+    for (const CatalogueEntry &e : CatalogueEntries(g)) {
+        const auto found = byDisplay.constFind(DisplayNumber(e.OptionNumber));
+        QString value = found != byDisplay.constEnd() ? *found : e.OptionDefault;
         const QString n = e.OptionNumber.toUpper();
         if (n == QLatin1String("001"))
             value = v.moduleAddress;
