@@ -271,9 +271,10 @@ bool TdmdCommunication::connectLink()
 
 void TdmdCommunication::CloseConnection()
 {
+    // Everything written has already left (every write waits for it), so nothing
+    // is lost by closing at once.
     m_socket->disconnectFromHost();
-    if (m_socket->state() != QAbstractSocket::UnconnectedState)
-        m_socket->abort();
+    m_socket->abort();
     KOVRA_TRACE(QStringLiteral("*TCP DISCONNECTED*"));
 }
 

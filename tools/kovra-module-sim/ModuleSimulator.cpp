@@ -214,7 +214,7 @@ void ModuleSimulator::handle(QTcpSocket *socket, const QByteArray &command, cons
         m_session = false;
         return;
     }
-    if (!m_session || reRequest) {
+    if ((!m_session && !faults.answerWithoutSession) || reRequest) {
         m_session = false;
         reply(socket, QByteArray::fromHex("5002"), QByteArray::fromHex("FF02"));
         return;

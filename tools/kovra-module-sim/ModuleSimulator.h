@@ -27,6 +27,7 @@ struct SimFaults {
     int delayMs = 0;         // every reply waits this long
     int leadInStatus = -1;   // forced lead-in status (01 rejected, 03 unknown ...)
     int splitReplies = 0;    // reply written in pieces of this many bytes
+    bool answerWithoutSession = false;   // option commands answered with no session open
 };
 
 struct SimCommand {
