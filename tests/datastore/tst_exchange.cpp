@@ -128,6 +128,8 @@ private Q_SLOTS:
     void importLowerCaseNumberAndMissingFile();
     void importOverExistingRefused_data();
     void importOverExistingRefused();
+    void engineFailureChangesNothing_data();
+    void engineFailureChangesNothing();
     void importNewerGenerationRefused_data();
     void importNewerGenerationRefused();
     void importBadFile_data();
@@ -361,6 +363,45 @@ void TestExchange::importOverExistingRefused()
     QCOMPARE(dialogs.pendingAnswers(), 0);
     QVERIFY(!dialogs.unansweredQuestion());
     QTEST(dialogs.lastText(), "lastMessage");
+    QCOMPARE(snapshot(home), before);
+}
+
+void TestExchange::engineFailureChangesNothing_data()
+{
+    QTest::addColumn<QString>("existingGeneration");   // empty: the account is new
+    QTest::addColumn<QStringList>("answers");
+    QTest::newRow("new account") << "" << QStringList{};
+    QTest::newRow("existing, same generation") << "014" << QStringList{"yes"};
+    QTest::newRow("existing, upgraded") << "011" << QStringList{"yes", "yes"};
+}
+
+void TestExchange::engineFailureChangesNothing()
+{
+    QFETCH(QString, existingGeneration);
+    QFETCH(QStringList, answers);
+    ScriptedDialogs dialogs;
+    InstallationFolder home;
+    if (!existingGeneration.isEmpty())
+        home.addAccount("000000000C", existingGeneration);
+    // The engine fails on the last option row, after everything else was written.
+    RunSql(home.db().accountDatabase(),
+           "CREATE TRIGGER failInsert BEFORE INSERT ON tblKovraOptions WHEN NEW.KovraOptionValue = 'boom' "
+           "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    RunSql(home.db().accountDatabase(),
+           "CREATE TRIGGER failUpdate BEFORE UPDATE ON tblKovraOptions WHEN NEW.KovraOptionValue = 'boom' "
+           "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    const QStringList before = snapshot(home);
+    const QString file = home.file("Import/boom.kva");
+    writeFile(file, fileBytes(accountLines("014", "000000000C", {{"385", "boom"}, {"006", "9999"}})));
+    for (const QString &a : answers)
+        a == "yes" ? dialogs.answerYes() : dialogs.answerNo();
+    bool thrown = false;
+    try {
+        ImportAccount(home.db(), file);
+    } catch (const DatabaseError &) {
+        thrown = true;
+    }
+    QVERIFY(thrown);
     QCOMPARE(snapshot(home), before);
 }
 
