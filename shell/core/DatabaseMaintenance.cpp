@@ -1,4 +1,9 @@
 #include "DatabaseMaintenance.h"
+#include "KovraHome.h"
+#include "LoginState.h"
+#include "MainWindowHooks.h"
+#include "MessageDialogs.h"
+#include "TdmdMain.h"
 #include "Trace.h"
 
 #include <QDir>
@@ -105,6 +110,7 @@ bool CompactDatabaseFile(const QString &file, QString *error)
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(file);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));   // a locked file fails at once
             if (!db.open()) {
                 text = db.lastError().text();
             } else {
@@ -352,6 +358,367 @@ ExtractResult ExtractArchive(const QString &archive, const QString &folder, QStr
             return fail(ExtractResult::Failed, p.file->errorString());
     }
     return ExtractResult::Ok;
+}
+
+// ---- Command flows ----------------------------------------------------------------
+
+namespace {
+
+const int Lifetime = -5000;
+QString g_backupFolder;
+QString g_restoreFolder;
+
+QString dbFolder() { return HomePath(QStringLiteral("DB")); }
+QString databaseFilter() { return QStringLiteral("Kovra Console Database (*.kdb)"); }
+QString backupFilter() { return QStringLiteral("Database Backup Files (*.zip)"); }
+
+int appliedMode()
+{
+    if (MainWindowHooks *w = MainWindow())
+        return w->mode();
+    return Login().CurrentMode;
+}
+
+void setLabel(const QString &text)
+{
+    if (MainWindowHooks *w = MainWindow())
+        w->setCurrentDatabaseLabel(text);
+}
+
+void applyOpenedMode(const QString &path)
+{
+    setLabel(path);
+    if (Login().CurrentMode == ModeNoDatabase)
+        Login().CurrentMode = Login().CurrentUserType;
+    if (MainWindowHooks *w = MainWindow())
+        w->setMode(Login().CurrentMode);
+}
+
+// The mode shows No Database; CurrentMode keeps its value for the next open.
+void applyNoDatabase(const QString &label)
+{
+    setLabel(label);
+    if (MainWindowHooks *w = MainWindow())
+        w->setMode(ModeNoDatabase);
+}
+
+// OpenDatabase as the maintenance steps run it: an engine error is shown and
+// counts as not open.
+bool reopenDatabase(TdmdMain &dm)
+{
+    try {
+        return dm.OpenDatabase();
+    } catch (const DatabaseError &e) {
+        ShowError(e.text());
+        return false;
+    }
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    if (a == b)
+        return true;
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QFileInfo fa(a), fb(b);
+    if (QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath()))
+        return true;
+    const QString ca = fa.canonicalFilePath();
+    return !ca.isEmpty() && ca == fb.canonicalFilePath();
+}
+
+FileDialogRequest databaseDialog(const QString &title)
+{
+    FileDialogRequest r;
+    r.title = title;
+    r.folder = dbFolder();
+    r.filter = databaseFilter();
+    return r;
+}
+
+} // namespace
+
+QString LastBackupFolder() { return g_backupFolder; }
+QString LastRestoreFolder() { return g_restoreFolder; }
+
+OpenOutcome OpenDatabaseCommand(TdmdMain &dm)
+{
+    FileDialogRequest r = databaseDialog(QStringLiteral("Open Database"));
+    r.mustExist = true;
+    const QString chosen = OpenFileName(r);
+    if (chosen.isEmpty()) {
+        dm.OpenUserDatabase();
+        return OpenOutcome::Cancelled;
+    }
+    return OpenDatabaseFile(dm, chosen);
+}
+
+OpenOutcome OpenDatabaseFile(TdmdMain &dm, const QString &path)
+{
+    dm.CloseDatabase();
+    dm.SetCurrentDatabasePath(path);
+    bool opened = false;
+    bool raised = false;
+    try {
+        opened = dm.OpenDatabase();
+    } catch (const DatabaseError &) {
+        raised = true;
+    }
+    dm.setNeedsDatabase(false);
+    OpenOutcome out = OpenOutcome::Opened;
+    if (opened) {
+        applyOpenedMode(dm.CurrentDatabasePath());
+    } else {
+        applyNoDatabase(QStringLiteral("No Database loaded."));
+        ShowTimedError(QStringLiteral("An error occurred while opening the Database."), Lifetime);
+        if (raised)
+            dm.setNeedsDatabase(true);
+        out = OpenOutcome::NotOpened;
+    }
+    dm.OpenUserDatabase();
+    return out;
+}
+
+OpenOutcome CreateDatabaseCommand(TdmdMain &dm)
+{
+    FileDialogRequest r = databaseDialog(QStringLiteral("Create New Database"));
+    r.defaultSuffix = QStringLiteral("kdb");
+    r.confirmOverwrite = true;
+    const QString chosen = SaveFileName(r);
+    if (chosen.isEmpty()) {
+        dm.OpenUserDatabase();
+        return OpenOutcome::Cancelled;
+    }
+    return CreateDatabaseFile(dm, chosen);
+}
+
+OpenOutcome CreateDatabaseFile(TdmdMain &dm, const QString &path)
+{
+    // The same file under another spelling would be overwritten just as well.
+    if (sameFile(path, dm.CurrentDatabasePath())) {
+        ShowTimedError(QStringLiteral("Cannot overwrite current Database."), Lifetime);
+        dm.OpenUserDatabase();
+        return OpenOutcome::Refused;
+    }
+    // Copy beside the target first, so a failed copy leaves an existing file as it was.
+    const QString partial = path + QStringLiteral(".part");
+    QFile::remove(partial);
+    bool copied = QFile::copy(HomePath(QStringLiteral("bdb")), partial)
+        && QFile::setPermissions(partial, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                              | QFileDevice::ReadGroup | QFileDevice::ReadOther)
+        && replaceFile(partial, path);
+    QFile::remove(partial);
+    if (!copied) {
+        ShowTimedError(QStringLiteral("Could not create the Database."), Lifetime);
+        dm.OpenUserDatabase();
+        return OpenOutcome::CreateFailed;
+    }
+    ShowInfo(QStringLiteral("The new Database was created."));
+    dm.CloseDatabase();
+    dm.SetCurrentDatabasePath(path);
+    bool opened = false;
+    try {
+        opened = dm.OpenDatabase();
+    } catch (const DatabaseError &) {
+        ShowTimedError(QStringLiteral("Error Opening Created Database."), Lifetime);
+    }
+    if (opened)
+        applyOpenedMode(dm.CurrentDatabasePath());
+    else
+        applyNoDatabase(QStringLiteral("Error Loading New Database."));
+    dm.OpenUserDatabase();
+    return opened ? OpenOutcome::Opened : OpenOutcome::NotOpened;
+}
+
+int CompactAndRepairDatabase(TdmdMain &dm, const QString &file)
+{
+    const bool noDatabase = appliedMode() == ModeNoDatabase;
+    int result = 0;
+    {
+        ProgressScope progress(QString(), false);
+        if (!noDatabase)
+            dm.CloseDatabase();
+        QString error;
+        if (CompactDatabaseFile(file, &error)) {
+            result = 1;
+        } else {
+            KOVRA_TRACE(QStringLiteral("Compact and repair of %1 failed: %2").arg(file, error));
+            ShowTimedError(QStringLiteral("Compacting and repairing the Database has failed."), Lifetime);
+        }
+    }
+    if (!noDatabase)
+        reopenDatabase(dm);
+    dm.OpenUserDatabase();
+    return result;
+}
+
+CompactOutcome CompactCommand(TdmdMain &dm)
+{
+    FileDialogRequest r = databaseDialog(QStringLiteral("Select Database to Compact And Repair"));
+    r.mustExist = true;
+    const QString chosen = OpenFileName(r);
+    if (chosen.isEmpty())
+        return CompactOutcome::Cancelled;
+    return CompactChosenFile(dm, chosen);
+}
+
+CompactOutcome CompactChosenFile(TdmdMain &dm, const QString &file)
+{
+    const QString done = QStringLiteral("User Database compacted and repaired sucessfully.");
+    if (QFileInfo(file).fileName() == QLatin1String("udb.kdb")) {
+        if (!CompactAndRepairDatabase(dm, file))
+            return CompactOutcome::Failed;
+        ShowTimedInfo(done, Lifetime);
+        return CompactOutcome::Compacted;
+    }
+    if (!CompactAndRepairDatabase(dm, file))
+        return CompactOutcome::Failed;
+    if (AskQuestion(QStringLiteral("Database Compact and Repair"),
+                    QStringLiteral("Database compacted and repaired succesfully. Do you wish to Compact and "
+                                   "Repair the User Database as well?"),
+                    MessageKind::YesNo))
+        return CompactOutcome::Compacted;
+    if (!CompactAndRepairDatabase(dm, HomePath(QStringLiteral("udb.kdb"))))
+        return CompactOutcome::Compacted;
+    ShowTimedInfo(done, Lifetime);
+    return CompactOutcome::CompactedWithUserDatabase;
+}
+
+BackupOutcome BackupCommand(TdmdMain &dm)
+{
+    if (!dm.databaseOpen()) {
+        ShowTimedError(QStringLiteral("No Database Loaded."), Lifetime);
+        return BackupOutcome::NoDatabase;
+    }
+    if (!CompactAndRepairDatabase(dm, dm.CurrentDatabasePath()))
+        return BackupOutcome::CompactFailed;
+    FileDialogRequest r;
+    r.title = QStringLiteral("Database Backup");
+    r.folder = g_backupFolder.isEmpty() ? dbFolder() : g_backupFolder;
+    r.fileName = ProposedBackupName(dm.CurrentDatabasePath(), QDateTime::currentDateTime());
+    r.filter = backupFilter();
+    r.defaultSuffix = QStringLiteral("zip");
+    r.confirmOverwrite = true;
+    const QString chosen = SaveFileName(r);
+    if (chosen.isEmpty())
+        return BackupOutcome::Cancelled;
+    return BackupToArchive(dm, chosen);
+}
+
+BackupOutcome BackupToArchive(TdmdMain &dm, const QString &archive)
+{
+    if (!dm.databaseOpen()) {
+        ShowTimedError(QStringLiteral("No Database Loaded."), Lifetime);
+        return BackupOutcome::NoDatabase;
+    }
+    const QString database = dm.CurrentDatabasePath();
+    BackupOutcome out = BackupOutcome::Failed;
+    {
+        ConsoleBusyScope busy;
+        ProgressScope progress(QString(), false);
+        dm.CloseDatabase();
+        if (QFileInfo::exists(archive) && !QFile::remove(archive)) {
+            ShowTimedError(QStringLiteral("Database Backup failed."), Lifetime);
+            reopenDatabase(dm);
+            dm.OpenUserDatabase();
+            return BackupOutcome::Failed;
+        }
+        g_backupFolder = QFileInfo(archive).absolutePath();
+        ClearArchiveErrorFlag();
+        CreateBackupArchive(archive, database);
+        reopenDatabase(dm);
+        dm.OpenUserDatabase();
+        dm.WriteLogEvent(9, database);
+        if (ArchiveErrorFlag()) {
+            ShowTimedError(QStringLiteral("Database Backup failed."), Lifetime);
+        } else {
+            ShowTimedInfo(QStringLiteral("Database Backup finished successfully."), Lifetime);
+            out = BackupOutcome::Succeeded;
+        }
+    }
+    if (!dm.databaseOpen())
+        reopenDatabase(dm);
+    if (!dm.userDatabaseOpen())
+        dm.OpenUserDatabase();
+    return out;
+}
+
+RestoreOutcome RestoreCommand(TdmdMain &dm)
+{
+    if (AskQuestion(QStringLiteral("Confirmation"),
+                    QStringLiteral("You are about to restore the Database. All current data will be replaced. Do you "
+                                   "want to continue?"),
+                    MessageKind::YesNo))
+        return RestoreOutcome::Declined;
+    FileDialogRequest r;
+    r.title = QStringLiteral("Database Restore");
+    r.folder = g_restoreFolder.isEmpty() ? dbFolder() : g_restoreFolder;
+    r.filter = backupFilter();
+    r.mustExist = true;
+    const QString chosen = OpenFileName(r);
+    if (chosen.isEmpty())
+        return RestoreOutcome::Cancelled;
+    return RestoreFromArchive(dm, chosen, QString());
+}
+
+RestoreOutcome RestoreFromArchive(TdmdMain &dm, const QString &archive, const QString &folder)
+{
+    g_restoreFolder = QFileInfo(archive).absolutePath();
+    RestoreOutcome out = RestoreOutcome::NotValid;
+    {
+        ConsoleBusyScope busy;   // set from here on: the steps below may wait on dialogs
+        const ArchiveListing listing = ReadArchiveEntries(archive);
+        if (!listing.opened) {
+            // A truncated or damaged archive cannot even be listed.
+            ArchiveMessage(1, listing.error);
+            ShowTimedError(QStringLiteral("Database not restored."), Lifetime);
+            out = RestoreOutcome::NotRestored;
+        } else if (listing.entries.isEmpty()) {
+            ShowTimedError(QStringLiteral("Database archive file is not valid."), Lifetime);
+        } else {
+            const QString target = folder.isEmpty()
+                ? SelectFolder(QStringLiteral("Please select folder to extract Database to."), dbFolder())
+                : folder;
+            dm.CloseDatabase();
+            const QString entry = listing.entries.first();
+            if (target.isEmpty()) {
+                out = RestoreOutcome::NoFolder;
+            } else if (QFileInfo(entry).suffix().toLower() == QLatin1String("kdb") && !entry.endsWith('/')) {
+                ClearArchiveErrorFlag();
+                QString error;
+                const ExtractResult x = ExtractArchive(archive, target, &error);
+                if (x != ExtractResult::Ok)
+                    ArchiveMessage(1, error);
+                if (x == ExtractResult::Unsafe) {
+                    // Names that would land outside the folder: refused, nothing written.
+                    ShowTimedError(QStringLiteral("Database archive file is not valid."), Lifetime);
+                } else if (ArchiveErrorFlag()) {
+                    ShowTimedError(QStringLiteral("Database not restored."), Lifetime);
+                    out = RestoreOutcome::NotRestored;
+                } else {
+                    if (MainWindowHooks *w = MainWindow()) {
+                        w->logOut(true);
+                    } else {
+                        Login().CurrentUserType = ModeUnattended;
+                        Login().CurrentMode = ModeUnattended;
+                    }
+                    ShowTimedInfo(QStringLiteral("Database restored successfully.\r\nPlease log in to view the "
+                                                 "restored Database."),
+                                  Lifetime);
+                    dm.setNeedsDatabase(true);
+                    dm.OpenUserDatabase();
+                    dm.WriteLogEvent(8, entry);
+                    return RestoreOutcome::Restored;
+                }
+            } else {
+                ShowTimedError(QStringLiteral("Database archive file is not valid."), Lifetime);
+            }
+        }
+    }
+    dm.OpenUserDatabase();
+    if (appliedMode() != ModeNoDatabase)
+        reopenDatabase(dm);
+    return out;
 }
 
 } // namespace kovra

@@ -67,4 +67,48 @@ ExtractResult ExtractArchive(const QString &archive, const QString &folder, QStr
 // Whether an entry name stays inside the folder it is extracted into.
 bool IsSafeEntryName(const QString &name);
 
+// ---- Command flows ------------------------------------------------------------
+// The maintenance commands of the main window. They talk to the user through
+// the dialog seam, write the log events, and apply mode changes and the
+// database label through MainWindow() when a main window exists.
+
+class TdmdMain;
+
+enum class OpenOutcome {
+    Cancelled,     // the dialog was cancelled; nothing changed
+    Opened,        // the account database is open
+    NotOpened,     // it could not be opened; mode No Database
+    Refused,       // create: the chosen path is the open database
+    CreateFailed,  // create: the template could not be copied
+};
+
+// Open Database: the open dialog, then OpenDatabaseFile.
+OpenOutcome OpenDatabaseCommand(TdmdMain &dm);
+OpenOutcome OpenDatabaseFile(TdmdMain &dm, const QString &path);
+// Create New Database: the save dialog, then CreateDatabaseFile.
+OpenOutcome CreateDatabaseCommand(TdmdMain &dm);
+OpenOutcome CreateDatabaseFile(TdmdMain &dm, const QString &path);
+
+// 1 on success, 0 on failure (the failure notice shown). Closes and reopens the
+// databases around the compaction unless the console is in mode No Database.
+int CompactAndRepairDatabase(TdmdMain &dm, const QString &file);
+
+enum class CompactOutcome { Cancelled, Failed, Compacted, CompactedWithUserDatabase };
+CompactOutcome CompactCommand(TdmdMain &dm);
+CompactOutcome CompactChosenFile(TdmdMain &dm, const QString &file);
+
+enum class BackupOutcome { NoDatabase, CompactFailed, Cancelled, Failed, Succeeded };
+BackupOutcome BackupCommand(TdmdMain &dm);
+// Steps after the dialog: archive the account database into `archive`.
+BackupOutcome BackupToArchive(TdmdMain &dm, const QString &archive);
+
+enum class RestoreOutcome { Declined, Cancelled, NotValid, NoFolder, NotRestored, Restored };
+RestoreOutcome RestoreCommand(TdmdMain &dm);
+// Steps after the confirmation: `folder` empty means the folder dialog asks.
+RestoreOutcome RestoreFromArchive(TdmdMain &dm, const QString &archive, const QString &folder);
+
+// Folders the backup and restore dialogs remember within one run.
+QString LastBackupFolder();
+QString LastRestoreFolder();
+
 } // namespace kovra

@@ -1,4 +1,5 @@
 #include "TDataSetToExcel.h"
+#include "MessageDialogs.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -183,7 +184,7 @@ ExcelField SqlTableDataSet::FieldFromDeclaration(const QString &name, const QStr
     } else if ((t.contains("CHAR") || t.startsWith("TEXT") || t.startsWith("STRING")) && size > 0) {
         f.type = t.startsWith("NCHAR") || t.startsWith("CHAR") ? ExcelFieldType::FixedText : ExcelFieldType::Text;
         f.displayWidth = size;
-    } else if (t.startsWith("TEXT") || t.contains("CLOB") || t.contains("MEMO")) {
+    } else if (t.contains("CLOB") || t.contains("MEMO")) {
         f.type = ExcelFieldType::Memo;
         f.displayWidth = 10;
     } else if (t.isEmpty()) {
@@ -209,6 +210,12 @@ SqlTableDataSet::SqlTableDataSet(const QSqlDatabase &db, const QString &table, c
     }
 }
 
+SqlTableDataSet::SqlTableDataSet(const QSqlDatabase &db, const QString &table, const QString &orderBy,
+                                 QList<ExcelField> fields)
+    : m_db(db), m_table(table), m_orderBy(orderBy), m_fields(std::move(fields))
+{
+}
+
 int SqlTableDataSet::recordCount()
 {
     QSqlQuery q(m_db);
@@ -221,7 +228,10 @@ bool SqlTableDataSet::first()
 {
     m_query = std::make_unique<QSqlQuery>(m_db);
     m_query->setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT * FROM \"%1\"").arg(m_table);
+    QStringList columns;
+    for (const ExcelField &f : m_fields)
+        columns.append(QLatin1Char('"') + f.name + QLatin1Char('"'));
+    QString sql = QStringLiteral("SELECT %1 FROM \"%2\"").arg(columns.join(QLatin1Char(',')), m_table);
     if (!m_orderBy.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + m_orderBy;
     if (!m_query->exec(sql))
@@ -388,6 +398,59 @@ bool TDataSetToExcel::WriteFile()
         ok = false;
     file.close();
     return ok && file.error() == QFileDevice::NoError;
+}
+
+QList<ExcelField> LogFields()
+{
+    // EventTime is stored as ISO text; it is exported as a date-time cell.
+    return {
+        {QStringLiteral("Event_ID"), ExcelFieldType::AutoInc, 10, true},
+        {QStringLiteral("EventTime"), ExcelFieldType::DateTime, 18, true},
+        {QStringLiteral("User"), ExcelFieldType::Text, 30, true},
+        {QStringLiteral("Event"), ExcelFieldType::Text, 200, true},
+        {QStringLiteral("EventDescription"), ExcelFieldType::Text, 255, true},
+    };
+}
+
+namespace {
+QString limitQuestion()
+{
+    const QString limit = QString::number(TDataSetToExcel::MaxDataRows);
+    return QStringLiteral("You have more than ") + limit + QStringLiteral(" log entires. Only the first ") + limit
+        + QStringLiteral(" will be exported. Do you wish to continue?");
+}
+} // namespace
+
+ExportOutcome ExportLogsToFile(const QSqlDatabase &userDatabase, const QString &fileName, QString *writtenName)
+{
+    ProgressScope progress(QString(), false);
+    SqlTableDataSet table(userDatabase, QStringLiteral("tblLog"), QStringLiteral("Event_ID"), LogFields());
+    TDataSetToExcel exporter(table, fileName);
+    if (writtenName)
+        *writtenName = exporter.fileName();
+    if (!exporter.WriteFile()) {
+        ShowTimedError(QStringLiteral("Could not Export Log."), -5000);
+        return ExportOutcome::Failed;
+    }
+    return ExportOutcome::Exported;
+}
+
+ExportOutcome ExportLogsToExcel(const QSqlDatabase &userDatabase, const QString &startFolder)
+{
+    SqlTableDataSet table(userDatabase, QStringLiteral("tblLog"), QStringLiteral("Event_ID"), LogFields());
+    if (table.recordCount() > TDataSetToExcel::MaxDataRows
+        && AskQuestion(QStringLiteral("Export To Excel"), limitQuestion(), MessageKind::YesNo))
+        return ExportOutcome::Declined;
+    FileDialogRequest request;
+    request.title = QStringLiteral("Save Event Logs to Excel File");
+    request.folder = startFolder;
+    request.filter = QStringLiteral("Kovra Log Excel File (*.xls)");
+    request.defaultSuffix = QStringLiteral("xls");
+    request.confirmOverwrite = true;
+    const QString chosen = SaveFileName(request);
+    if (chosen.isEmpty())
+        return ExportOutcome::Cancelled;
+    return ExportLogsToFile(userDatabase, chosen);
 }
 
 } // namespace kovra

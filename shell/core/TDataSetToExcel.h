@@ -63,6 +63,10 @@ private:
 class SqlTableDataSet : public ExcelDataSet {
 public:
     SqlTableDataSet(const QSqlDatabase &db, const QString &table, const QString &orderBy = QString());
+    // With the field kinds given (columns in table order), for tables whose
+    // declarations say less than the data means.
+    SqlTableDataSet(const QSqlDatabase &db, const QString &table, const QString &orderBy,
+                    QList<ExcelField> fields);
     QList<ExcelField> fields() const override { return m_fields; }
     int recordCount() override;
     bool first() override;
@@ -104,5 +108,18 @@ private:
     QString m_fileName;
     int m_row = 0;
 };
+
+// The columns of tblLog as the export writes them.
+QList<ExcelField> LogFields();
+
+// Outcome of the log export command.
+enum class ExportOutcome { Exported, Declined, Cancelled, Failed };
+
+// The log export command of the log page: the row-limit question, the save
+// dialog, the progress window, the file and its failure notice.
+ExportOutcome ExportLogsToExcel(const QSqlDatabase &userDatabase, const QString &startFolder);
+// The same without the save dialog (kovra-cli names the file itself).
+ExportOutcome ExportLogsToFile(const QSqlDatabase &userDatabase, const QString &fileName,
+                               QString *writtenName = nullptr);
 
 } // namespace kovra
