@@ -57,7 +57,7 @@ ModuleSimFixture::ModuleSimFixture(Generation generation, const QString &key, co
     link.setAccountDatabase(d);
     link.setLogWriter([this](int code, const QString &subject) { events << qMakePair(code, subject); });
     link.setReadTimeout(400);
-    link.setWatchdogTimeout(400);
+    link.setWatchdogTimeout(600);   // the read timer ends a silent wait first, as in service
 }
 
 ModuleSimFixture::~ModuleSimFixture()
