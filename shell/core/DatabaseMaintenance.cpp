@@ -88,7 +88,9 @@ void ArchiveMessage(int errorCode, const QString &text)
 
 QString CompactTempName(const QString &file)
 {
-    const int keep = qMax(0, int(file.size()) - 4);
+    // Counted within the file name, so that a short name ("bdb") keeps its folder.
+    const int nameStart = int(file.lastIndexOf('/')) + 1;
+    const int keep = qMax(nameStart, int(file.size()) - 4);
     return file.left(keep) + QStringLiteral("_TEMP") + file.mid(keep);
 }
 
