@@ -233,11 +233,13 @@ std::uint64_t readHex(const QString &text, int maxDigits)
     return ok ? v : 0;
 }
 
-std::uint32_t readDecimal(const QString &text)
+// A number outside its field is as unreadable as a letter: wrapping it would
+// send a different value than the one shown.
+std::uint32_t readDecimal(const QString &text, std::uint32_t max)
 {
     bool ok = false;
     const uint v = text.trimmed().toUInt(&ok, 10);
-    return ok ? v : 0;
+    return ok && v <= max ? v : 0;
 }
 
 QByteArray bigEndian(std::uint64_t value, int bytes)
@@ -398,12 +400,12 @@ OptionValueParts EncodeOptionValue(const QString &value, const QString &validati
         const QStringList p = value.trimmed().split('.');
         std::uint32_t n = 0;
         for (int i = 0; i < 4; ++i)
-            n = (n << 8) | (readDecimal(p.value(i)) & 0xFF);
+            n = (n << 8) | readDecimal(p.value(i), 0xFF);
         parts.number = n;
         break;
     }
     case 2:
-        parts.number = readDecimal(value) & 0xFFFF;
+        parts.number = readDecimal(value, 0xFFFF);
         break;
     case 3:
     case 4:
@@ -411,7 +413,7 @@ OptionValueParts EncodeOptionValue(const QString &value, const QString &validati
         parts.number = std::uint32_t(readHex(value, 2) & 0xFF);
         break;
     case 6:
-        parts.number = readDecimal(value) & 0xFF;
+        parts.number = readDecimal(value, 0xFF);
         break;
     case 7:
         parts.number = std::uint32_t(readHex(value, 4) & 0xFFFF);

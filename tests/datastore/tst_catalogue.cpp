@@ -292,15 +292,18 @@ void TestCatalogue::encodeValue_data()
     QTest::newRow("01 address") << "192.168.0.99" << "01" << 0xC0A80063u << QByteArray();
     QTest::newRow("01 zero") << "0.0.0.0" << "01" << 0u << QByteArray();
     QTest::newRow("01 unreadable part") << "10.x.0.1" << "01" << 0x0A000001u << QByteArray();
+    QTest::newRow("01 part out of range") << "300.1.2.3" << "01" << 0x00010203u << QByteArray();
     QTest::newRow("02 port") << "3064" << "02" << 3064u << QByteArray();
     QTest::newRow("02 max") << "65535" << "02" << 65535u << QByteArray();
     QTest::newRow("02 unreadable") << "abc" << "02" << 0u << QByteArray();
+    QTest::newRow("02 out of range") << "70000" << "02" << 0u << QByteArray();
     QTest::newRow("03 input type hex") << "99" << "03" << 0x99u << QByteArray();
     QTest::newRow("04 byte") << "2D" << "04" << 0x2Du << QByteArray();
     QTest::newRow("04 lower") << "ff" << "04" << 0xFFu << QByteArray();
     QTest::newRow("04 unreadable") << "ZZ" << "04" << 0u << QByteArray();
     QTest::newRow("05 flag") << "1" << "05" << 1u << QByteArray();
     QTest::newRow("06 decimal") << "200" << "06" << 200u << QByteArray();
+    QTest::newRow("06 out of range") << "256" << "06" << 0u << QByteArray();
     QTest::newRow("07 word") << "D4E9" << "07" << 0xD4E9u << QByteArray();
     QTest::newRow("07 unreadable") << "D4G9" << "07" << 0u << QByteArray();
     QTest::newRow("07 single digit code") << "003C" << "7" << 0x3Cu << QByteArray();
