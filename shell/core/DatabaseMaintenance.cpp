@@ -28,6 +28,7 @@ namespace kovra {
 namespace {
 std::atomic<int> g_busy{0};
 std::atomic<bool> g_archiveError{false};
+WaitCursorHook g_waitCursor = nullptr;
 
 QString zipErrorText(int code)
 {
@@ -70,6 +71,18 @@ void SetConsoleBusy(bool busy)
         ++g_busy;
     else if (g_busy.load() > 0)
         --g_busy;
+}
+
+void SetWaitCursorHook(WaitCursorHook hook) { g_waitCursor = hook; }
+WaitCursorScope::WaitCursorScope()
+{
+    if (g_waitCursor)
+        g_waitCursor(true);
+}
+WaitCursorScope::~WaitCursorScope()
+{
+    if (g_waitCursor)
+        g_waitCursor(false);
 }
 
 bool ArchiveErrorFlag() { return g_archiveError.load(); }
@@ -616,6 +629,7 @@ BackupOutcome BackupToArchive(TdmdMain &dm, const QString &archive)
     const QString database = dm.CurrentDatabasePath();
     BackupOutcome out = BackupOutcome::Failed;
     {
+        WaitCursorScope cursor;
         ConsoleBusyScope busy;
         ProgressScope progress(QString(), false);
         dm.CloseDatabase();
@@ -686,6 +700,7 @@ RestoreOutcome RestoreFromArchive(TdmdMain &dm, const QString &archive, const QS
             if (target.isEmpty()) {
                 out = RestoreOutcome::NoFolder;
             } else if (QFileInfo(entry).suffix().toLower() == QLatin1String("kdb") && !entry.endsWith('/')) {
+                WaitCursorScope cursor;
                 ClearArchiveErrorFlag();
                 QString error;
                 const ExtractResult x = ExtractArchive(archive, target, &error);

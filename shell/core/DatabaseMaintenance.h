@@ -22,6 +22,20 @@ public:
     ConsoleBusyScope &operator=(const ConsoleBusyScope &) = delete;
 };
 
+// ---- Wait cursor ---------------------------------------------------------------
+// The hourglass while archives are written or read; the window layer installs
+// the hook (nothing happens without one).
+using WaitCursorHook = void (*)(bool on);
+void SetWaitCursorHook(WaitCursorHook hook);
+
+class WaitCursorScope {
+public:
+    WaitCursorScope();
+    ~WaitCursorScope();
+    WaitCursorScope(const WaitCursorScope &) = delete;
+    WaitCursorScope &operator=(const WaitCursorScope &) = delete;
+};
+
 // ---- Archive error flag ----------------------------------------------------
 // Set by any archive message with an error code (or one that says "warnings
 // were given"); cleared before each archive run.
