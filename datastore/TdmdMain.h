@@ -70,7 +70,8 @@ public:
     // terminationRequested(); the console then ends.
     bool OpenUserDatabase();
     // Opens the account database (CurrentDatabasePath, else DB/dbKovraConsole.kdb)
-    // and the user database. Returns false when a file is missing (notice shown)
+    // and the user database, and refills tblOptions. The caller clears the
+    // needs-database flag after a successful open. Returns false when a file is missing (notice shown)
     // or a table cannot be opened. Throws DatabaseError when a connection cannot
     // be opened (another process holds the file); callers report it.
     bool OpenDatabase();
