@@ -20,6 +20,11 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_lines;
     }
+    void clear()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_lines.clear();
+    }
     int count(const QString &line) const { return int(lines().count(line)); }
     bool has(const QString &prefix) const
     {

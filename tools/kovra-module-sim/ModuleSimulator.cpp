@@ -195,8 +195,6 @@ void ModuleSimulator::handle(QTcpSocket *socket, const QByteArray &command, cons
         socket->deleteLater();
         return;
     }
-    if (faults.noReplyAfter >= 0 && m_count > faults.noReplyAfter)
-        return;
     const bool reRequest = faults.reRequestAt == m_count;
     if (command.size() == 7 && command.startsWith(QByteArray::fromHex("5001"))) {
         const QByteArray expected = InstallerCodeDigits(installerCode());
@@ -272,6 +270,9 @@ void ModuleSimulator::handle(QTcpSocket *socket, const QByteArray &command, cons
 
 void ModuleSimulator::reply(QTcpSocket *socket, const QByteArray &command, const QByteArray &payload)
 {
+    // Silent from here on: the command was carried out, its reply is lost.
+    if (faults.noReplyAfter >= 0 && m_count > faults.noReplyAfter)
+        return;
     QByteArray cmd = command;
     if (faults.wrongReplyAt == m_count)
         cmd = QByteArray::fromHex("000D");

@@ -19,7 +19,7 @@ class QTcpSocket;
 namespace kovra {
 
 struct SimFaults {
-    int noReplyAfter = -1;   // commands answered before the module falls silent; -1 never
+    int noReplyAfter = -1;   // commands answered; later ones are carried out unanswered; -1 never
     int badChecksumAt = -1;  // 1-based command whose reply carries a wrong sum
     int wrongReplyAt = -1;   // command answered with another reply command
     int reRequestAt = -1;    // command answered by "new session requested"
