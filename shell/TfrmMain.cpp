@@ -42,11 +42,11 @@
 #include "Help.h"
 #define KOVRA_HAVE_HELP 1
 #endif
-#if 0 && __has_include("MaintenanceCommands.h")
+#if __has_include("MaintenanceCommands.h")
 #include "MaintenanceCommands.h"
 #define KOVRA_HAVE_MAINTENANCE 1
 #endif
-#if 0 && __has_include("TfrmDebug.h")
+#if __has_include("TfrmDebug.h")
 #include "TfrmDebug.h"
 #define KOVRA_HAVE_DEBUG 1
 #endif

@@ -8,6 +8,7 @@
 #include "UserStore.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -274,6 +275,20 @@ void TestModes::serviceLoginShowsDebugAndEveryUser()
     QVERIFY(shown(w.findChild<QPushButton *>("btnDebug")));
     auto *grid = w.findChild<TMXDBGrid *>("dbgUser");
     QCOMPARE(grid->rowCount(), 2);
+    // Debug opens the trace window once, and brings it back on the next click.
+    w.findChild<QPushButton *>("btnDebug")->click();
+    auto traceWindows = [] {
+        int n = 0;
+        for (QWidget *t : QApplication::topLevelWidgets())
+            if (t->objectName() != "TfrmMain" && t->windowTitle() != "Kovra Console | Main" && qobject_cast<QDialog *>(t)
+                && t->isVisible())
+                ++n;
+        return n;
+    };
+    QCOMPARE(traceWindows(), 1);
+    w.findChild<QPushButton *>("btnDebug")->click();
+    QCOMPARE(traceWindows(), 1);
+    QVERIFY(dialogs.shown().isEmpty());   // no "Not available" notice
     // Debug only in mode Administrator.
     w.setMode(ModeUser);
     QVERIFY(!shown(w.findChild<QPushButton *>("btnDebug")));
