@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QSqlQuery>
 #include <QtMath>
 
@@ -64,6 +63,7 @@ QString hex3(int n)
 
 // Replaces the file with the lines. An old file that cannot be removed, lines
 // that cannot be carried or a failed write give false and leave no half file.
+// The file is short and written in one call, so no temporary copy is kept.
 bool writeLineFile(const QString &fileName, const QStringList &lines)
 {
     const std::optional<QByteArray> bytes = EncodeLineFile(lines);
@@ -71,12 +71,16 @@ bool writeLineFile(const QString &fileName, const QStringList &lines)
         return false;
     if (QFile::exists(fileName) && !QFile::remove(fileName))
         return false;
-    QSaveFile out(fileName);
+    QFile out(fileName);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    if (out.write(*bytes) != bytes->size())
+    const bool written = out.write(*bytes) == bytes->size() && out.flush();
+    out.close();
+    if (!written || out.error() != QFileDevice::NoError) {
+        out.remove();   // no half file for the next reader
         return false;
-    return out.commit();
+    }
+    return true;
 }
 
 // The lines of a file, or nothing after the error of its kind has been shown.
@@ -360,8 +364,20 @@ bool ImportAccount(TdmdMain &dm, const QString &fileName, int *kovraId)
         values << id;
         RunSql(db, QStringLiteral("UPDATE tblKovra SET %1 WHERE Kovra_ID = ?").arg(sets.join(QStringLiteral(", "))),
                values);
-        for (const AccountLine &l : file.options)
-            dm.SetOptionValue(id, l.number, l.value);
+        // SetOptionValue's statement, prepared once, with one change notice for
+        // the whole account instead of one per option. Options the account does
+        // not have match no row and change nothing.
+        QSqlQuery set(db);
+        if (!set.prepare(QStringLiteral("UPDATE tblKovraOptions SET KovraOptionValue = ? "
+                                        "WHERE Kovra_ID = ? AND OptionNumber = ?")))
+            throw DatabaseError(QStringLiteral("Cannot prepare the option update."));
+        for (const AccountLine &l : file.options) {
+            set.bindValue(0, Text(l.value));
+            set.bindValue(1, id);
+            set.bindValue(2, l.number);
+            if (!set.exec())
+                throw DatabaseError(QStringLiteral("Cannot set option %1 of account %2.").arg(l.number, number));
+        }
         t.commit();
         if (kovraId)
             *kovraId = id;

@@ -197,6 +197,10 @@ void TestExchange::exportFailures()
     // A folder that does not exist cannot take the file.
     const int id = home.addAccount("0000000001", "014");
     QVERIFY(!ExportAccount(home.db(), home.file("no/such/folder/a.kva"), id));
+    // Something of the same name that cannot be deleted.
+    QVERIFY(QDir().mkpath(home.file("Export/taken.kva/inside")));
+    QVERIFY(!ExportAccount(home.db(), home.file("Export/taken.kva"), id));
+    QVERIFY(QFileInfo(home.file("Export/taken.kva/inside")).isDir());
 }
 
 void TestExchange::importNewAccount()
