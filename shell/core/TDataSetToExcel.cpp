@@ -20,13 +20,22 @@ enum : quint16 {
     RecFormat = 0x1E, RecColWidth = 0x24, RecFont = 0x31,
 };
 
-// Records are assembled in a small buffer and handed to the file one at a time.
+// Records are assembled in one buffer that goes to the file in large writes.
 class RecordWriter {
 public:
-    explicit RecordWriter(QFile &f) : m_file(f) {}
-    void begin(quint16 type) { m_buf.clear(); put16(type); put16(0); }
+    explicit RecordWriter(QFile &f) : m_file(f) { m_buf.reserve(FlushAt + 1024); }
+    void begin(quint16 type)
+    {
+        m_start = int(m_buf.size());
+        put16(type);
+        put16(0);
+    }
     void put8(quint8 v) { m_buf.append(char(v)); }
-    void put16(quint16 v) { char b[2]; qToLittleEndian(v, b); m_buf.append(b, 2); }
+    void put16(quint16 v)
+    {
+        const char b[2] = {char(v & 0xFF), char(v >> 8)};
+        m_buf.append(b, 2);
+    }
     void putDouble(double v)
     {
         quint64 bits;
@@ -35,16 +44,28 @@ public:
         qToLittleEndian(bits, b);
         m_buf.append(b, 8);
     }
-    void putText(const QByteArray &t) { put8(quint8(t.size())); m_buf.append(t); }
+    void putText(const QByteArray &t)
+    {
+        put8(quint8(t.size()));
+        m_buf.append(t);
+    }
     bool end()
     {
-        qToLittleEndian(quint16(m_buf.size() - 4), m_buf.data() + 2);
-        return m_file.write(m_buf) == m_buf.size();
+        qToLittleEndian(quint16(m_buf.size() - m_start - 4), m_buf.data() + m_start + 2);
+        return m_buf.size() < FlushAt || flush();
+    }
+    bool flush()
+    {
+        const bool ok = m_buf.isEmpty() || m_file.write(m_buf) == m_buf.size();
+        m_buf.resize(0);
+        return ok;
     }
 
 private:
+    static constexpr int FlushAt = 64 * 1024;
     QFile &m_file;
     QByteArray m_buf;
+    int m_start = 0;
 };
 
 // One length byte: longer texts are cut. Characters outside Latin-1 become '?'.
@@ -72,6 +93,35 @@ int numberAttribute(ExcelFieldType t)
     }
 }
 
+// "yyyy-MM-ddThh:mm:ss" (or a blank for the T), the form the log stores; parsed
+// by hand because it is read once per row of a 65,535-row export.
+bool fastIso(const QString &s, QDate *date, QTime *time)
+{
+    if (s.size() != 19 || s.at(4) != '-' || s.at(7) != '-' || (s.at(10) != 'T' && s.at(10) != ' ')
+        || s.at(13) != ':' || s.at(16) != ':')
+        return false;
+    auto num = [&s](int at, int len, bool *ok) {
+        int v = 0;
+        for (int i = at; i < at + len; ++i) {
+            const QChar c = s.at(i);
+            if (c < '0' || c > '9') {
+                *ok = false;
+                return 0;
+            }
+            v = v * 10 + (c.unicode() - '0');
+        }
+        return v;
+    };
+    bool ok = true;
+    const QDate d(num(0, 4, &ok), num(5, 2, &ok), num(8, 2, &ok));
+    const QTime t(num(11, 2, &ok), num(14, 2, &ok), num(17, 2, &ok));
+    if (!ok || !d.isValid() || !t.isValid())
+        return false;
+    *date = d;
+    *time = t;
+    return true;
+}
+
 QDateTime toDateTime(const QVariant &v)
 {
     if (v.metaType().id() == QMetaType::QDateTime)
@@ -79,6 +129,10 @@ QDateTime toDateTime(const QVariant &v)
     if (v.metaType().id() == QMetaType::QDate)
         return v.toDate().startOfDay();
     const QString s = v.toString().trimmed();
+    QDate date;
+    QTime time;
+    if (fastIso(s, &date, &time))
+        return QDateTime(date, time);
     for (Qt::DateFormat f : {Qt::ISODateWithMs, Qt::ISODate}) {
         const QDateTime d = QDateTime::fromString(s, f);
         if (d.isValid())
@@ -96,6 +150,14 @@ bool numberValue(const ExcelField &f, const QVariant &v, double *out)
 {
     switch (f.type) {
     case ExcelFieldType::DateTime: {
+        if (v.metaType().id() == QMetaType::QString) {
+            QDate date;
+            QTime time;
+            if (fastIso(v.toString(), &date, &time)) {
+                *out = TDataSetToExcel::DateSerial(date) + TDataSetToExcel::TimeSerial(time);
+                return true;
+            }
+        }
         const QDateTime d = toDateTime(v);
         if (!d.isValid())
             return false;
@@ -393,7 +455,7 @@ bool TDataSetToExcel::WriteFile()
     }
 
     w.begin(RecEof);
-    ok = ok && w.end();
+    ok = ok && w.end() && w.flush();
     if (!file.flush())
         ok = false;
     file.close();
