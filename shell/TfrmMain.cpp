@@ -93,6 +93,7 @@ QLabel *makeLabel(const QString &name, const QString &text, QWidget *parent)
 {
     auto *l = new QLabel(text, parent);
     l->setObjectName(name);
+    l->setWordWrap(true);   // side panels are narrow
     return l;
 }
 
@@ -229,6 +230,7 @@ void TfrmMain::buildTopPanel()
     m_btnDebug->hide();
     m_lblCurrentDatabase = makeLabel(QStringLiteral("lblCurrentDatabase"), QString(), panel);
     m_lblCurrentDatabase->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_lblCurrentDatabase->setWordWrap(false);
     m_lblCurrentDatabase->setMinimumWidth(80);
     m_lblCurrentDatabase->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     for (QPushButton *b : {m_btnLogin, m_btnConfig, m_btnRefresh, m_btnDebug, m_btnAbout, m_btnExit})
@@ -245,7 +247,7 @@ void TfrmMain::buildTopPanel()
 
     m_outlook = new QToolBox(this);
     m_outlook->setObjectName(QStringLiteral("OutlookBar"));
-    m_outlook->setFixedWidth(150);
+    m_outlook->setFixedWidth(165);
     connect(m_outlook, &QToolBox::currentChanged, this, [this](int index) {
         if (m_rebuildingOutlook || index < 0)
             return;
@@ -389,8 +391,8 @@ QWidget *TfrmMain::buildAccountsPage()
     m_dbgKovra->setObjectName(QStringLiteral("dbgKovra"));
     m_kovraModel = new QSqlQueryModel(this);
     m_dbgKovra->setSourceModel(m_kovraModel);
-    m_dbgKovra->setColumns({{QStringLiteral("KovraAccount"), QStringLiteral("Account"), 90},
-                            {QStringLiteral("KovraIP"), QStringLiteral("IP Address"), 100},
+    m_dbgKovra->setColumns({{QStringLiteral("KovraAccount"), QStringLiteral("Account"), 92},
+                            {QStringLiteral("KovraIP"), QStringLiteral("IP Address"), 90},
                             {QStringLiteral("KovraKey"), QStringLiteral("Encryption Key"), 230}});
     m_dbgKovra->setGridReadOnly(true);
     m_dbgKovra->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -411,7 +413,7 @@ QWidget *TfrmMain::buildAccountsPage()
         sl->addWidget(m_edtReceiver[i]);
     }
     sl->addStretch();
-    side->setFixedWidth(150);
+    side->setFixedWidth(140);
     mid->addWidget(side);
     l->addLayout(mid, 1);
 
@@ -485,7 +487,7 @@ QWidget *TfrmMain::buildReceiversPage()
     m_edtReceiverPassword->setObjectName(QStringLiteral("dbeReceiverPassword"));
     m_edtReceiverPassword->setReadOnly(true);
     sl->addWidget(m_edtReceiverPassword);
-    side->setFixedWidth(150);
+    side->setFixedWidth(140);
     mid->addWidget(side);
     l->addLayout(mid, 1);
 
@@ -607,7 +609,7 @@ QWidget *TfrmMain::buildLogsPage()
     // The audit log is never edited by hand.
     m_DBMemo2->setReadOnly(true);
     sl->addWidget(m_DBMemo2, 1);
-    side->setFixedWidth(150);
+    side->setFixedWidth(140);
     mid->addWidget(side);
     l->addLayout(mid, 1);
 
@@ -631,6 +633,8 @@ void TfrmMain::buildStatusBar()
     m_stpMode = makeLabel(QStringLiteral("stpMode"), QString(), bar);
     m_stpLoggedUser = makeLabel(QStringLiteral("stpLoggedUser"), QString(), bar);
     m_stpIPAddress = makeLabel(QStringLiteral("stpIPAddress"), QStringLiteral("Local IP - "), bar);
+    for (QLabel *pane : {m_stpMode, m_stpLoggedUser, m_stpIPAddress})
+        pane->setWordWrap(false);
     m_stpMode->setMinimumWidth(170);
     bar->addWidget(m_stpMode);
     bar->addWidget(m_stpLoggedUser, 1);

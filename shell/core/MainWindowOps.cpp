@@ -274,7 +274,8 @@ QString ReceiverListQuery()
 
 QString LogListQuery()
 {
-    return QStringLiteral("SELECT Event_ID, EventTime, \"User\", Event, EventDescription FROM tblLog ORDER BY Event_ID");
+    return QStringLiteral("SELECT Event_ID, replace(EventTime, 'T', ' ') AS EventTime, \"User\", Event, EventDescription "
+                          "FROM tblLog ORDER BY Event_ID");
 }
 
 QString LocalAddressText(const QStringList &addresses)
