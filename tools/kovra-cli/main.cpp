@@ -55,12 +55,17 @@ const char *const kHelp =
     "  template show FILE                        list a template file\n"
     "  log list [--last N]                       audit log entries\n"
 #ifdef KOVRA_CLI_DB
-    "  log export ...                            audit log as a spreadsheet\n"
-    "  db ...                                    database maintenance (see: kovra-cli db --help)\n"
-    "  config ...                                configuration (see: kovra-cli config --help)\n"
+    "  log export FILE                           audit log as a spreadsheet\n"
+    "  db backup [FILE]                          back up the account database\n"
+    "  db restore ARCHIVE DIR                    restore a backup archive into a folder\n"
+    "  db compact FILE                           compact and repair a database file\n"
+    "  db create FILE                            create a new account database\n"
+    "  config show                               the configuration\n"
+    "  config set KEY VALUE                      change one configuration key\n"
 #endif
 #ifdef KOVRA_CLI_MODULE
-    "  module ...                                talk to a module (see: kovra-cli module --help)\n"
+    "  module get|set|get-all|set-all|reset|change-key|lead-out NUMBER ...\n"
+    "                                            talk to a module (kovra-cli module --help)\n"
 #endif
     "\n"
     "Exit status: 0 done, 1 refused or failed (message printed), 2 usage error.\n";
