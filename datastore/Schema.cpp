@@ -150,8 +150,11 @@ void OpenExclusive(QSqlDatabase &db, const QString &path)
     if (!db.open())
         throw DatabaseError(db.lastError().text());
     QSqlQuery q(db);
-    const char *steps[] = {"PRAGMA locking_mode=EXCLUSIVE", "BEGIN EXCLUSIVE",
-                           "SELECT count(*) FROM sqlite_master", "COMMIT"};
+    // Write-ahead log without shared memory (exclusive mode): a commit is atomic
+    // and needs no flush of the whole file, and closing folds the log back into
+    // the file, so a closed .kdb is complete on its own (backups copy it).
+    const char *steps[] = {"PRAGMA locking_mode=EXCLUSIVE", "PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
+                           "BEGIN EXCLUSIVE", "SELECT count(*) FROM sqlite_master", "COMMIT"};
     for (const char *sql : steps) {
         if (!q.exec(QLatin1String(sql))) {
             const QString err = q.lastError().text();

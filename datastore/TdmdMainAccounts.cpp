@@ -45,9 +45,22 @@ bool accountValueFor(const AccountValues &v, const QString &number, QString *val
     return true;
 }
 
-const QString kInsertOption = QStringLiteral(
-    "INSERT INTO tblKovraOptions (Kovra_ID, OptionNumber, KovraOptionOldValue, KovraOptionValue, "
-    "KovraOptionTempValue) VALUES (?, ?, '', ?, '')");
+// Option rows of one account in a single statement: one engine round trip
+// instead of one per option.
+void insertOptionRows(QSqlDatabase db, int accountId, const QList<QPair<QString, QString>> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    QString sql = QStringLiteral("INSERT INTO tblKovraOptions (Kovra_ID, OptionNumber, KovraOptionOldValue, "
+                                 "KovraOptionValue, KovraOptionTempValue) VALUES ");
+    for (int i = 0; i < rows.size(); ++i)
+        sql += i ? QStringLiteral(",(?,?,'',?,'')") : QStringLiteral("(?,?,'',?,'')");
+    QVariantList values;
+    values.reserve(rows.size() * 3);
+    for (const auto &r : rows)
+        values << accountId << r.first << Text(r.second);
+    RunSql(db, sql, values);
+}
 
 QSqlQuery prepared(QSqlDatabase db, const QString &sql)
 {
@@ -179,15 +192,16 @@ int TdmdMain::AddDefaultOptions(const AccountValues &v)
         throw DatabaseError(QStringLiteral("Unknown firmware generation \"%1\".").arg(v.generationCode));
     Transaction t(m_account);
     const int id = insertAccountRow(v, v.receiver, v.gateway);
-    QSqlQuery ins = prepared(m_account, kInsertOption);
+    QList<QPair<QString, QString>> rows;
     for (const CatalogueEntry &e : CatalogueEntries(g)) {
         QString value = e.OptionDefault;
         if (e.OptionNumber.compare(QLatin1String("326"), Qt::CaseInsensitive) == 0)
             value = GenerationVersion(g);
         else
             accountValueFor(v, e.OptionNumber, &value);
-        run(ins, {id, e.OptionNumber, Text(value)});
+        rows.append({e.OptionNumber, value});
     }
+    insertOptionRows(m_account, id, rows);
     t.commit();
     emit accountsChanged();
     return id;
@@ -216,7 +230,7 @@ int TdmdMain::AddTemplateOptions(const AccountValues &v, const QString &template
     }
     const int id = insertAccountRow(v, receivers, gateways);
 
-    QSqlQuery ins = prepared(m_account, kInsertOption);
+    QList<QPair<QString, QString>> rows;
     for (const CatalogueEntry &e : CatalogueEntries(g)) {
         const auto found = byDisplay.constFind(DisplayNumber(e.OptionNumber));
         QString value = found != byDisplay.constEnd() ? *found : e.OptionDefault;
@@ -229,8 +243,9 @@ int TdmdMain::AddTemplateOptions(const AccountValues &v, const QString &template
             value = v.key.mid(0, 16);
         else if (n == QLatin1String("005"))
             value = v.key.mid(16, 16);
-        run(ins, {id, e.OptionNumber, Text(value)});
+        rows.append({e.OptionNumber, value});
     }
+    insertOptionRows(m_account, id, rows);
     t.commit();
     emit accountsChanged();
     return id;
@@ -295,14 +310,15 @@ bool TdmdMain::RebuildAccount(const QString &accountNumber, const QString &tempo
         while (q.next())
             oldValues.insert(q.value(0).toString().toUpper(), q.value(1).toString());
     }
-    QSqlQuery ins = prepared(m_account, kInsertOption);
+    QList<QPair<QString, QString>> rows;
     for (const CatalogueEntry &e : CatalogueEntries(g)) {
         const QString n = e.OptionNumber.toUpper();
         QString value = oldValues.value(n);
         if (value.isEmpty() || n == QLatin1String("326"))
             value = e.OptionDefault;
-        run(ins, {newId, e.OptionNumber, Text(value)});
+        rows.append({e.OptionNumber, value});
     }
+    insertOptionRows(m_account, newId, rows);
     // The old account's option rows go with it: nothing else would ever remove them.
     RunSql(m_account, QStringLiteral("DELETE FROM tblKovraOptions WHERE Kovra_ID = ?"), {oldId});
     RunSql(m_account, QStringLiteral("DELETE FROM tblKovra WHERE Kovra_ID = ?"), {oldId});

@@ -102,6 +102,7 @@ private slots:
     void openLeavesNoDatabaseMode();
     void secondModuleInSameProcessIsRefused();
     void secondProcessCannotReadOrWrite();
+    void closedFileIsCompleteOnItsOwn();
 };
 
 void TestLifecycle::startUpOpensOnlyTheUserDatabase()
@@ -287,6 +288,34 @@ void TestLifecycle::secondProcessCannotReadOrWrite()
     home.db().CloseDatabase();
     QCOMPARE(probe("read", accounts).exitCode, 0);
     QCOMPARE(probe("read", home.file("udb.kdb")).exitCode, 0);
+}
+
+void TestLifecycle::closedFileIsCompleteOnItsOwn()
+{
+    // Backups and restores copy the closed .kdb file alone: nothing may remain
+    // in a side file once the module has closed it.
+    QTemporaryDir copyDir;
+    const QString copy = copyDir.path() + "/copy.kdb";
+    {
+        InstallationFolder home;
+        home.addAccount("0000000C01");
+        home.db().WriteLogEvent(10);
+        home.db().CloseDatabase();
+        const QDir db(home.file("DB"));
+        QCOMPARE(db.entryList(QDir::Files), QStringList{"dbKovraConsole.kdb"});
+        QVERIFY(!QFile::exists(home.file("udb.kdb-wal")));
+        QVERIFY(QFile::copy(home.file("DB/dbKovraConsole.kdb"), copy));
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "copy");
+        db.setDatabaseName(copy);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT count(*) FROM tblKovraOptions"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 85);
+    }
+    QSqlDatabase::removeDatabase("copy");
 }
 
 int main(int argc, char **argv)
