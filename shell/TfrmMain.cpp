@@ -633,7 +633,9 @@ void TfrmMain::buildStatusBar()
     m_stpMode = makeLabel(QStringLiteral("stpMode"), QString(), bar);
     m_stpLoggedUser = makeLabel(QStringLiteral("stpLoggedUser"), QString(), bar);
     m_stpIPAddress = makeLabel(QStringLiteral("stpIPAddress"), QStringLiteral("Local IP - "), bar);
-    for (QLabel *pane : {m_stpMode, m_stpLoggedUser, m_stpIPAddress})
+    // Panes and counters change on every scroll: no wrapping, no relayout.
+    for (QLabel *pane : {m_stpMode, m_stpLoggedUser, m_stpIPAddress, m_lblKovraCurrentEntry,
+                         m_lblReceiverCurrentEntry, m_lblLogCurrentEntry})
         pane->setWordWrap(false);
     m_stpMode->setMinimumWidth(170);
     bar->addWidget(m_stpMode);

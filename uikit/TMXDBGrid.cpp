@@ -23,21 +23,23 @@ public:
 
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (role == Qt::BackgroundRole && index.isValid()) {
-            const QString field = sourceModel()->headerData(index.column(), Qt::Horizontal).toString();
-            if (m_grid->m_readOnly || m_grid->isFieldReadOnly(field))
-                return m_grid->palette().color(QPalette::Button);
-        }
+        if (role == Qt::BackgroundRole && index.isValid()
+            && (m_grid->m_readOnly || (!m_grid->m_readOnlyFields.isEmpty() && m_grid->isFieldReadOnly(fieldOf(index)))))
+            return m_grid->palette().color(QPalette::Button);
         return QIdentityProxyModel::data(index, role);
     }
 
     Qt::ItemFlags flags(const QModelIndex &index) const override
     {
         Qt::ItemFlags f = QIdentityProxyModel::flags(index);
-        const QString field = sourceModel() ? sourceModel()->headerData(index.column(), Qt::Horizontal).toString() : QString();
-        if (m_grid->m_readOnly || m_grid->isFieldReadOnly(field))
+        if (m_grid->m_readOnly || (!m_grid->m_readOnlyFields.isEmpty() && m_grid->isFieldReadOnly(fieldOf(index))))
             f &= ~Qt::ItemIsEditable;
         return f;
+    }
+
+    QString fieldOf(const QModelIndex &index) const
+    {
+        return sourceModel() ? sourceModel()->headerData(index.column(), Qt::Horizontal).toString() : QString();
     }
 
 private:
