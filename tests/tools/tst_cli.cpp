@@ -131,6 +131,7 @@ private slots:
     void wrongPasswordRefusedAndNotLogged();
     void roleRules_data();
     void roleRules();
+    void expiredPasswordChangedAtLogin();
     void accountRoundTripWithAuditLog();
     void damagedImportChangesNothing_data();
     void damagedImportChangesNothing();
@@ -304,6 +305,32 @@ void TestCli::roleRules()
     const bool added = command.mid(0, 2) == QStringList{"user", "add"} && rc == 0;
     const Run list = cli.service({"user", "list"});
     QCOMPARE(list.out.contains("other01"), added);
+}
+
+void TestCli::expiredPasswordChangedAtLogin()
+{
+    Cli cli;
+    QVERIFY(cli.setUp());
+    // Without --expires the password expires today, as in the user editor.
+    QCOMPARE(cli.admin({"user", "add", "fresh01", "--type", "3", "--first", "F", "--last", "L"}).rc, 1);   // needs a password
+    QCOMPARE(cli.run({"--login", kAdmin, "user", "add", "fresh01", "--type", "3", "--first", "F", "--last", "L"},
+                     cli.env(kAdminPassword, "first-pass-1"))
+                 .rc,
+             0);
+    const QStringList list{"--login", "fresh01", "account", "list"};
+    Run r = cli.run(list, cli.env("first-pass-1"));
+    QCOMPARE(r.rc, 1);
+    QVERIFY(r.err.contains("Your Password has expired. Please change your Password."));
+    QVERIFY(r.err.contains("You did not change your Password. Access denied."));
+    QVERIFY(r.out.isEmpty());
+    r = cli.run(list, cli.env("first-pass-1", "first-pass-1"));   // the same password is no change
+    QCOMPARE(r.rc, 1);
+    r = cli.run(list, cli.env("first-pass-1", "second-pass-2"));
+    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY(r.err.contains("Your Password has been changed succesfully."));
+    QCOMPARE(cli.run(list, cli.env("first-pass-1")).rc, 1);
+    QCOMPARE(cli.run(list, cli.env("second-pass-2")).rc, 0);
+    QCOMPARE(cli.log().filter("fresh01 | User Password Change | User fresh01 changed password").size(), 1);
 }
 
 void TestCli::accountRoundTripWithAuditLog()
