@@ -97,12 +97,16 @@ TdmdCommunication::TdmdCommunication(QObject *parent) : QObject(parent), m_socke
     connect(&m_readTimer, &QTimer::timeout, this, [this] {
         m_readTimer.stop();
         ReadTimedOut = true;
+        m_woken = true;
         if (m_loop)
             m_loop->quit();
     });
     m_pollTimer.setSingleShot(true);
     m_pollTimer.setInterval(kPollMs);
+    // Polling Cancel lets events run, so a wake-up may come before the loop
+    // starts; m_woken keeps it from being lost.
     auto wake = [this] {
+        m_woken = true;
         if (m_loop)
             m_loop->quit();
     };
@@ -202,6 +206,7 @@ TdmdCommunication::WaitEnd TdmdCommunication::waitFor(const std::function<bool()
     QEventLoop *outer = m_loop;
     m_loop = &loop;
     for (;;) {
+        m_woken = false;
         if (done()) {
             end = WaitEnd::Done;
             break;
@@ -233,6 +238,8 @@ TdmdCommunication::WaitEnd TdmdCommunication::waitFor(const std::function<bool()
             ++tics;
             KOVRA_TRACE(QStringLiteral("*tic*"));
         }
+        if (m_woken)
+            continue;
         m_pollTimer.start();
         loop.exec();
     }
@@ -257,16 +264,23 @@ bool TdmdCommunication::connectLink()
     m_loop = &loop;
     while (m_socket->state() != QAbstractSocket::ConnectedState
            && m_socket->state() != QAbstractSocket::UnconnectedState) {
+        m_woken = false;
         if (clock.elapsed() >= m_watchdogMs || cancelled()) {
             m_socket->abort();
             break;
         }
+        if (m_woken)
+            continue;
         m_pollTimer.start();
         loop.exec();
     }
     m_pollTimer.stop();
     m_loop = outer;
-    return m_socket->state() == QAbstractSocket::ConnectedState;
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    // Short commands answered one by one: never hold one back for coalescing.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    return true;
 }
 
 void TdmdCommunication::CloseConnection()
@@ -551,18 +565,23 @@ std::optional<CommResult> TdmdCommunication::sessionStep(KovraOptionList &option
     }
 }
 
-void TdmdCommunication::storeTempValue(KovraOptionRow &row, const QString &value)
+void TdmdCommunication::storeTempValue(KovraOptionRow &row, const QString &value, QSqlQuery *prepared)
 {
     row.KovraOptionTempValue = value;
     if (!m_db.isOpen())
         return;
-    QSqlQuery queChangeOption(m_db);
-    queChangeOption.prepare(QStringLiteral(
-        "UPDATE tblKovraOptions SET KovraOptionTempValue = ? WHERE Kovra_ID = ? AND OptionNumber = ?"));
-    queChangeOption.addBindValue(value);
-    queChangeOption.addBindValue(row.Kovra_ID);
-    queChangeOption.addBindValue(row.OptionNumber);
-    queChangeOption.exec();
+    std::optional<QSqlQuery> own;
+    QSqlQuery *queChangeOption = prepared;
+    if (!queChangeOption) {
+        own.emplace(m_db);
+        own->prepare(QStringLiteral(
+            "UPDATE tblKovraOptions SET KovraOptionTempValue = ? WHERE Kovra_ID = ? AND OptionNumber = ?"));
+        queChangeOption = &*own;
+    }
+    queChangeOption->bindValue(0, value);
+    queChangeOption->bindValue(1, row.Kovra_ID);
+    queChangeOption->bindValue(2, row.OptionNumber);
+    queChangeOption->exec();
 }
 
 QString TdmdCommunication::storedValue(const KovraOptionRow &row)
@@ -776,8 +795,15 @@ CommResult TdmdCommunication::GetAllOptions(KovraOptionList &options, const QStr
     // One transaction: a crash never leaves half the values of a read, and it is
     // much faster than one commit per row.
     const bool tx = m_db.isOpen() && m_db.transaction();
+    std::optional<QSqlQuery> queChangeOption;
+    if (m_db.isOpen()) {
+        queChangeOption.emplace(m_db);
+        queChangeOption->prepare(QStringLiteral(
+            "UPDATE tblKovraOptions SET KovraOptionTempValue = ? WHERE Kovra_ID = ? AND OptionNumber = ?"));
+    }
     for (int i = 0; i < options.size(); ++i) {
         if (cancelled()) {
+            queChangeOption.reset();
             if (tx)
                 m_db.commit();
             return finish(crCancelled);
@@ -788,11 +814,12 @@ CommResult TdmdCommunication::GetAllOptions(KovraOptionList &options, const QStr
         const QString value = DecodeOptionBytes(bytes.isEmpty() && sizes[i] > 0 ? QByteArray(sizes[i], '\0') : bytes,
                                                 codeOf(opt));
         KOVRA_TRACE(QStringLiteral("Tempsize %1  Index %2").arg(sizes[i]).arg(offsets[i + 1]));
-        storeTempValue(opt, value);
+        storeTempValue(opt, value, queChangeOption ? &*queChangeOption : nullptr);
         KOVRA_TRACE(QStringLiteral("Kovra_ID %1 - Changing option %2 to value %3")
                         .arg(QString::number(opt.Kovra_ID), opt.OptionNumber, value));
         setProgressPercent(int((i + 1) * 100 / options.size()));
     }
+    queChangeOption.reset();
     if (tx)
         m_db.commit();
     return finish(crOk);

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+class QSqlQuery;
 class QTcpSocket;
 class QEventLoop;
 
@@ -112,13 +113,14 @@ private:
                                           bool AEncrypt, const QString &AKey);
     CommResult versionCheck(KovraOptionList &options, bool AEncrypt, const QString &AKey);
     bool checkWritable(const KovraOptionRow &row, const QString &value, QByteArray *bytes);
-    void storeTempValue(KovraOptionRow &row, const QString &value);
+    void storeTempValue(KovraOptionRow &row, const QString &value, QSqlQuery *prepared = nullptr);
     QString storedValue(const KovraOptionRow &row);
 
     QTcpSocket *m_socket;
     QTimer m_readTimer;   // tmrReadTimeout
     QTimer m_pollTimer;
     QEventLoop *m_loop = nullptr;
+    bool m_woken = false;
     QString m_host;
     quint16 m_port = 3064;
     int m_watchdogMs = 10000;

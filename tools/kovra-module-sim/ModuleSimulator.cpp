@@ -136,6 +136,7 @@ void ModuleSimulator::onNewConnection()
 {
     while (QTcpSocket *s = m_server->nextPendingConnection()) {
         m_buffers.insert(s, QByteArray());
+        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
         connect(s, &QTcpSocket::disconnected, this, [this, s] {
             m_buffers.remove(s);
