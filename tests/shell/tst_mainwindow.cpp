@@ -11,9 +11,12 @@
 #include "ScriptedDialogs.h"
 #include "TMXDBGrid.h"
 #include "TfrmMain.h"
+#include "TMXMessageDialog.h"
+#include "TWidgetDialogBackend.h"
 #include "TfrmSelectProgramming.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -102,6 +105,8 @@ private Q_SLOTS:
     void selectProgrammingWindow();
     void statusAddressText_data();
     void statusAddressText();
+    void autoLogoutClosesWindowsAndQuestions();
+    void autoLogoutWaitsForLongCommands();
 
 private:
     TerminationRequest m_previousTermination;
@@ -547,6 +552,69 @@ void TestMainWindow::statusAddressText()
 {
     QFETCH(QStringList, addresses);
     QTEST(LocalAddressText(addresses), "text");
+}
+
+void TestMainWindow::autoLogoutClosesWindowsAndQuestions()
+{
+    // Real dialogs here: the auto-logout must close what is on screen.
+    TWidgetDialogBackend widgets;
+    DialogBackend *previous = SetDialogBackend(&widgets);
+    ResetLastTimedMessage();
+    InstallationFolder home;
+    loginAs(ModeAdministrator);
+    TfrmMain w(home.db());
+    w.showPage("tbsManageUsers");
+    bool declined = false, cleared = false;
+    QStringList openDuring;
+    QTimer::singleShot(0, [&] {   // inside the user editor
+        QTimer::singleShot(0, [&] {   // inside a question on top of it
+            for (QWidget *t : QApplication::topLevelWidgets())
+                if (t->isVisible() && qobject_cast<QDialog *>(t))
+                    openDuring << t->windowTitle();
+            cleared = w.closeWindowsForAutoLogout();
+        });
+        declined = AskQuestion("Confirmation", "Do you really want to log out?", MessageKind::YesNo);
+    });
+    w.addEntry();   // returns once the editor is closed
+    openDuring.sort();
+    QCOMPARE(openDuring, (QStringList{"Kovra Console | Confirmation", "Kovra Console | User Management"}));
+    QVERIFY(cleared);
+    QVERIFY(declined);   // answered No
+    QCOMPARE(LastTimedMessage(), QString("Auto-Logout."));
+    const auto open = TMXMessageDialog::openDialogs();
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(open.first()->text(), QString("Auto-Logout."));
+    QVERIFY(open.first()->isTimed());
+    QCOMPARE(home.rowCount("tblUser"), 0);   // the editor saved nothing
+    open.first()->deleteLater();
+    SetDialogBackend(previous);
+}
+
+void TestMainWindow::autoLogoutWaitsForLongCommands()
+{
+    ScriptedDialogs dialogs;
+    InstallationFolder home;
+    loginAs(ModeNoDatabase);
+    TfrmMain w(home.db());
+    home.db().setNeedsDatabase(false);
+    {
+        ConsoleBusyScope busy;
+        QVERIFY(!w.closeWindowsForAutoLogout());
+        QVERIFY(dialogs.shown().isEmpty());
+    }
+    {
+        TWidgetDialogBackend widgets;   // a real progress window on screen
+        DialogBackend *previous = SetDialogBackend(&widgets);
+        {
+            ProgressScope shown("Backing up ...", true);
+            QVERIFY(!w.closeWindowsForAutoLogout());
+        }
+        SetDialogBackend(previous);
+    }
+    QVERIFY(w.closeWindowsForAutoLogout());
+    // In mode No Database the next login must ask for a database again.
+    QVERIFY(home.db().needsDatabase());
+    QCOMPARE(dialogs.texts(), QStringList{"Auto-Logout."});
 }
 
 QTEST_MAIN(TestMainWindow)
