@@ -130,20 +130,25 @@ bool CompactDatabaseFile(const QString &file, QString *error)
                 text = db.lastError().text();
             } else {
                 QSqlQuery q(db);
-                // Integrity first: VACUUM copies what it can read, and a broken
-                // file must not silently replace the original.
-                if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next()
-                    || q.value(0).toString() != QLatin1String("ok")) {
+                // The rebuild reads every table and writes fresh indexes, which
+                // is the repair; a table that cannot be read makes it fail.
+                q.prepare(QStringLiteral("VACUUM INTO ?"));
+                q.addBindValue(temp);
+                ok = q.exec();
+                if (!ok)
+                    text = q.lastError().text();
+                q.finish();
+                // The result must itself be sound before it replaces the original.
+                if (ok && (!q.exec(QStringLiteral("ATTACH DATABASE '") + QString(temp).replace('\'', QStringLiteral("''"))
+                                   + QStringLiteral("' AS rebuilt"))
+                           || !q.exec(QStringLiteral("PRAGMA rebuilt.quick_check")) || !q.next()
+                           || q.value(0).toString() != QLatin1String("ok"))) {
+                    ok = false;
                     text = q.lastError().isValid() ? q.lastError().text()
-                                                   : QStringLiteral("integrity check: ") + q.value(0).toString();
-                } else {
-                    q.finish();
-                    q.prepare(QStringLiteral("VACUUM INTO ?"));
-                    q.addBindValue(temp);
-                    ok = q.exec();
-                    if (!ok)
-                        text = q.lastError().text();
+                                                   : QStringLiteral("check of the rebuilt file: ") + q.value(0).toString();
                 }
+                q.finish();
+                QSqlQuery(db).exec(QStringLiteral("DETACH DATABASE rebuilt"));
                 q.finish();
                 db.close();
             }
@@ -154,8 +159,11 @@ bool CompactDatabaseFile(const QString &file, QString *error)
         ok = false;
         text = QStringLiteral("cannot replace %1").arg(file);
     }
-    if (QFileInfo::exists(temp))
-        QFile::remove(temp);
+    for (const QString &leftover : {temp, temp + QStringLiteral("-wal"), temp + QStringLiteral("-shm"),
+                                    temp + QStringLiteral("-journal")}) {
+        if (QFileInfo::exists(leftover))
+            QFile::remove(leftover);
+    }
     if (!ok && error)
         *error = text;
     return ok;
@@ -371,6 +379,10 @@ ExtractResult ExtractArchive(const QString &archive, const QString &folder, QStr
     for (PendingFile &p : pending) {
         if (!p.file->commit())
             return fail(ExtractResult::Failed, p.file->errorString());
+        // A log left beside the replaced database by a crash would be replayed
+        // into the restored one.
+        for (const char *side : {"-wal", "-shm", "-journal"})
+            QFile::remove(p.target + QLatin1String(side));
     }
     return ExtractResult::Ok;
 }

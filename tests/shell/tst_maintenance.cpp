@@ -104,7 +104,10 @@ int accountCount(TdmdMain &dm)
 
 QStringList filesIn(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    QStringList files = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    // The write-ahead log of the database the console has open is its own business.
+    files.removeAll("dbKovraConsole.kdb-wal");
+    return files;
 }
 
 } // namespace
