@@ -195,7 +195,8 @@ AccountSaveOutcome AccountEditor::save(const AccountInput &typed)
     }
     // 4. uniqueness
     if (m_mode == Edit) {
-        if (number != m_oldAccountNumber && m_dm.AccountExists(number)) {
+        // Case-blind like the engine: an imported lower-case number is still this account.
+        if (number.compare(m_oldAccountNumber, Qt::CaseInsensitive) != 0 && m_dm.AccountExists(number)) {
             ShowTimedError(QStringLiteral(" Account Number ") + number + QStringLiteral(" has already exists.")
                                + QStringLiteral(" Please provide another Number or set default value."),
                            4000);

@@ -270,6 +270,15 @@ void TestAccountEditor::editWithoutChangingNumber()
     QVERIFY(dialogs.shown().isEmpty());
     QCOMPARE(home.optionValue(id, "013"), QString("3070"));
     QCOMPARE(logEvents(home).last(), QString("Kovra Account Edit | Kovra Account 0000000001 edited"));
+
+    // A number stored in lower case (an imported file) is still the account's own.
+    const int other = home.addAccount("00000000AB", "012");
+    RunSql(home.db().accountDatabase(), "UPDATE tblKovra SET KovraAccount = '00000000ab' WHERE Kovra_ID = ?", {other});
+    AccountEditor lower(home.db(), AccountEditor::Edit, other);
+    QVERIFY(lower.load(in));
+    QCOMPARE(lower.save(in).result, AccountEditorResult::Unchanged);
+    QVERIFY(dialogs.shown().isEmpty());
+    QCOMPARE(home.accountField(other, "KovraAccount"), QString("00000000AB"));
 }
 
 void TestAccountEditor::editToExistingNumberRefused()
