@@ -150,9 +150,10 @@ void OpenExclusive(QSqlDatabase &db, const QString &path)
     if (!db.open())
         throw DatabaseError(db.lastError().text());
     QSqlQuery q(db);
-    // Write-ahead log without shared memory (exclusive mode): a commit is atomic
-    // and needs no flush of the whole file, and closing folds the log back into
-    // the file, so a closed .kdb is complete on its own (backups copy it).
+    // Write-ahead log without shared memory (exclusive mode): each commit is
+    // atomic and needs one short log append instead of flushing the file; a
+    // power cut may lose the last commits but never leaves half of one.
+    // Closing folds the log back, so a closed .kdb is complete on its own.
     const char *steps[] = {"PRAGMA locking_mode=EXCLUSIVE", "PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
                            "BEGIN EXCLUSIVE", "SELECT count(*) FROM sqlite_master", "COMMIT"};
     for (const char *sql : steps) {
