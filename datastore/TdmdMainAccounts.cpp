@@ -336,8 +336,9 @@ void TdmdMain::DeleteAccount(int accountId)
     QString number;
     {
         QSqlQuery q = RunSql(m_account, QStringLiteral("SELECT KovraAccount FROM tblKovra WHERE Kovra_ID = ?"), {accountId});
-        if (q.next())
-            number = q.value(0).toString();
+        if (!q.next())
+            return;   // already gone: no deletion to log
+        number = q.value(0).toString();
     }
     Transaction t(m_account);
     RunSql(m_account, QStringLiteral("DELETE FROM tblKovraOptions WHERE Kovra_ID = ?"), {accountId});

@@ -384,6 +384,11 @@ void TestAccounts::deleteRemovesOptionRowsAndLogs()
     QCOMPARE(q.value(0).toString(), QString("Kovra Account Delete"));
     QCOMPARE(q.value(1).toString(), QString("Kovra Account 0000000F01 deleted"));
     QVERIFY(!q.next());
+    q.finish();
+    // Deleting it again changes and logs nothing.
+    home.db().DeleteAccount(a);
+    QCOMPARE(home.rowCount("tblLog"), 1);
+    QCOMPARE(home.optionRowCount(b), 84);
 }
 
 void TestAccounts::lookupsIgnoreCase()
