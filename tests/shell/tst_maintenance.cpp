@@ -133,6 +133,7 @@ private Q_SLOTS:
     void restoreRefusesArchiveWithoutDatabaseFirst();
     void restoreRefusesHostileArchive_data();
     void restoreRefusesHostileArchive();
+    void restoreDropsStaleLogOfReplacedFile();
     void restoreOfDamagedArchiveKeepsDatabases_data();
     void restoreOfDamagedArchiveKeepsDatabases();
 
@@ -459,6 +460,26 @@ void TestMaintenance::restoreRefusesHostileArchive()
     QVERIFY(home.db().databaseOpen());
     QCOMPARE(accountCount(home.db()), 1);
     QVERIFY(!ConsoleBusy());
+}
+
+void TestMaintenance::restoreDropsStaleLogOfReplacedFile()
+{
+    // A crash can leave a write-ahead log beside the file a restore replaces;
+    // replayed into the restored file it would corrupt it.
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("a.zip");
+    QVERIFY(writeArchive(archive, {{"a.kdb", "restored"}}));
+    QVERIFY(QDir().mkdir(dir.filePath("target")));
+    for (const char *name : {"a.kdb", "a.kdb-wal", "a.kdb-shm", "other.kdb-wal"}) {
+        QFile f(dir.filePath(QString("target/") + name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    QCOMPARE(ExtractArchive(archive, dir.filePath("target")), ExtractResult::Ok);
+    QCOMPARE(filesIn(dir.filePath("target")), QStringList({"a.kdb", "other.kdb-wal"}));
+    QFile f(dir.filePath("target/a.kdb"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("restored"));
 }
 
 void TestMaintenance::restoreOfDamagedArchiveKeepsDatabases_data()
