@@ -2,6 +2,7 @@
 // when it stays still, the retry while the console is busy, and, with the real
 // main window, an idle console whose open window and question are closed.
 #include "AutoLogout.h"
+#include "DatabaseMaintenance.h"
 #include "InstallationFolder.h"
 #include "LoginState.h"
 #include "MainWindowHooks.h"
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void retriesWhileConsoleCannotBeCleared();
     void timerDrivesTheTick();
     void idleConsoleClosesWindowAndQuestion();
+    void longOperationHoldsOffTheLogout();
 };
 
 void TestAutoLogout::init()
@@ -276,6 +278,32 @@ void TestAutoLogout::idleConsoleClosesWindowAndQuestion()
     }
     SetDialogBackend(previous);
     ResetLastTimedMessage();
+}
+
+void TestAutoLogout::longOperationHoldsOffTheLogout()
+{
+    ScriptedDialogs dialogs;
+    InstallationFolder home(true);
+    Login().CurrentUserName = "User0001";
+    Login().CurrentUserType = ModeUser;
+    Login().CurrentMode = ModeUser;
+    TfrmMain main(home.db());
+    enableAutoLogout(home.db(), 10);
+    main.applyLoginMode();
+    AutoLogout logout(home.db(), nullptr, NeverMs, 0);
+    {
+        ConsoleBusyScope busy;   // e.g. an account export in progress
+        for (int i = 0; i < 4; ++i)
+            logout.tick();
+        QTest::qWait(20);
+        QCOMPARE(main.mode(), int(ModeUser));
+        QVERIFY(!logEvents(home.db()).contains("Auto-Logout"));
+    }
+    logout.tick();   // the next tick after the operation ends
+    QVERIFY(logEvents(home.db()).contains("Auto-Logout"));
+    QTRY_COMPARE(main.mode(), int(ModeUnattended));
+    QVERIFY(!logEvents(home.db()).contains("User Logout"));
+    QVERIFY(dialogs.texts().contains("Auto-Logout."));
 }
 
 QTEST_MAIN(TestAutoLogout)
