@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QtTest>
@@ -267,6 +268,22 @@ void TestMainWindow::receiverSearchIgnoresCase()
     QCOMPARE(grid->currentValue("ReceiverName").toString(), QString("Third"));
     QCOMPARE(label(w, "lblReceiverCurrentEntry"), QString("Entry 3 of 3 entries."));
     QCOMPARE(w.findChild<QLineEdit *>("dbeReceiverPassword")->text(), QString("B7D2"));
+
+    // The description is edited in place; Enter does not break it into lines.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto *memo = w.findChild<QPlainTextEdit *>("DBMemo1");
+    QVERIFY(memo->isEnabled());
+    memo->setFocus();
+    QTest::keyClicks(memo, "Roof");
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClicks(memo, " unit");
+    w.findChild<QLineEdit *>("edtReceiverIPAddress")->setFocus();   // leaving the box saves it
+    QSqlQuery q(home.db().accountDatabase());
+    q.exec("SELECT ReceiverDescription FROM tblReceiver WHERE ReceiverName = 'Third'");
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toString(), QString("Roof unit"));
+    QCOMPARE(grid->currentValue("ReceiverName").toString(), QString("Third"));
 }
 
 void TestMainWindow::userSearchStaysWhenNothingMatches()
