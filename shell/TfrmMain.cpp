@@ -734,7 +734,8 @@ void TfrmMain::applyModeRule(const ModeRule &rule)
         for (QWidget *p : m_pages)
             if (p->objectName() == rule.activePage)
                 m_pgcMain->setCurrentWidget(p);
-    } else if (!rule.pages.isEmpty() && !rule.pages.contains(m_pgcMain->currentWidget()->objectName())) {
+    } else if (!rule.pages.isEmpty()
+               && (!m_pgcMain->currentWidget() || !rule.pages.contains(m_pgcMain->currentWidget()->objectName()))) {
         for (QWidget *p : m_pages)
             if (p->objectName() == rule.pages.first())
                 m_pgcMain->setCurrentWidget(p);
@@ -1049,8 +1050,6 @@ void TfrmMain::addEntry()
 {
     const QString page = currentPageName();
     if (page == QLatin1String(kPageAccounts)) {
-        if (!m_btnKovraAdd->isVisible() && isVisible())
-            return;
         notAvailable();   // the account editor comes with the accounts windows
     } else if (page == QLatin1String(kPageReceivers)) {
         notAvailable();
