@@ -4,12 +4,14 @@
 #include "LoginState.h"
 #include "ScriptedDialogs.h"
 #include "TApplicationMode.h"
+#include "TfrmLogin.h"
 #include "TfrmMain.h"
 #include "UserStore.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -83,6 +85,8 @@ private Q_SLOTS:
     void logOutAndAutoLogoutPath();
     void quitRefusedWhileUnattended();
     void quitAskedOtherwise();
+    void loginFromUnattended_data();
+    void loginFromUnattended();
     void pageChangeOpensMatchingGroup_data();
     void pageChangeOpensMatchingGroup();
 
@@ -370,6 +374,58 @@ void TestModes::quitAskedOtherwise()
     // The next window comes up where the last one was left.
     TfrmMain again(home.db());
     QCOMPARE(again.size(), QSize(900, 640));
+}
+
+void TestModes::loginFromUnattended_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("database");   // answer of the database gate
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QStringList>("pages");
+    QTest::newRow("ok") << "password1" << "DB/dbKovraConsole.kdb" << 3
+                        << QStringList{"tbsKovra", "tbsReceiver", "tbsLogs"};
+    QTest::newRow("database fails: abort") << "password1" << "DB/missing.kdb" << 5 << QStringList{"tbsLogs"};
+    QTest::newRow("cancelled") << "" << "" << 4 << QStringList{"tbsLogs"};
+}
+
+void TestModes::loginFromUnattended()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, database);
+    ScriptedDialogs dialogs;
+    InstallationFolder home;
+    home.db().AddUser({"user0001", "Ursula", "Ser", "password1", 3, QDate::currentDate().addDays(30)});
+    home.db().setNeedsDatabase(true);   // as after start-up: the first User login picks a database
+    loginAs(ModeUnattended);
+    TfrmMain w(home.db());
+    if (!database.isEmpty())
+        dialogs.queueFile(home.file(database));
+    QTimer::singleShot(0, [password] {
+        for (QWidget *t : QApplication::topLevelWidgets()) {
+            auto *l = qobject_cast<TfrmLogin *>(t);
+            if (!l || !l->isVisible())
+                continue;
+            l->setCancelPauseMs(0);
+            if (password.isEmpty()) {
+                l->findChild<QPushButton *>("btnCancel")->click();
+                return;
+            }
+            l->findChild<QLineEdit *>("edtLoginName")->setText("user0001");
+            l->findChild<QLineEdit *>("edtPassword")->setText(password);
+            l->findChild<QPushButton *>("btnOK")->click();
+        }
+    });
+    w.outlookItem("Log in");
+    QTEST(int(w.applicationMode().Mode), "mode");
+    QTEST(w.shownPages(), "pages");
+    QCOMPARE(w.findChild<QPushButton *>("btnLogin")->text(),
+             password.isEmpty() ? QString("&Log in") : QString("&Log out"));
+    if (!password.isEmpty()) {
+        QCOMPARE(int(w.applicationMode().UserType), int(ModeUser));
+        QCOMPARE(logCount(home, "User Login"), 1);
+        QCOMPARE(logCount(home, "Mode - User"), 1);   // the abort passes through the user's mode
+    }
+    QVERIFY(!dialogs.unansweredQuestion());
 }
 
 void TestModes::pageChangeOpensMatchingGroup_data()
