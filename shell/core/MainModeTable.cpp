@@ -103,6 +103,9 @@ QList<ModeRule> buildTable()
     r.pages = {kPageAccounts, kPageReceivers, kPageUsers, kPageLogs};
     r.activePage = kPageAccounts;
     r.kovraTable = {1, 1};
+    // Shown again here: a User session before would otherwise leave the
+    // entry hidden for the Administrator who logs in next.
+    r.receiverPopupTable = {1, 1};
     r.fileMenu = {kLogOut, kChange, kOpen, kCreate, kExit};
     r.viewMenu = {kViewAccounts, kViewReceivers, kViewUsers, kViewLogs};
     r.toolsMenu = {kConfigure, kExport, kImport, kTools, kCompact, kBackup, kRestore};

@@ -240,6 +240,13 @@ void TestModes::noDatabaseKeepsLoginCaption()
     QCOMPARE(w.findChild<QPushButton *>("btnLogin")->text(), QString("&Log in"));
     // The About button keeps its enabled state from the mode before.
     QVERIFY(!w.findChild<QPushButton *>("btnAbout")->isEnabled());
+
+    // The receivers' table entry: hidden for a User, back for the next Administrator.
+    w.setMode(ModeUser);
+    QVERIFY(!w.action("popReceiverTable")->isVisible());
+    w.setMode(ModeAdministrator);
+    QVERIFY(w.action("popReceiverTable")->isVisible());
+    QVERIFY(w.action("popReceiverTable")->isEnabled());
 }
 
 void TestModes::userListFilters_data()
