@@ -134,9 +134,10 @@ void TdmdCommunication::setCurrentAccount(int kovraId)
 {
     m_kovraId = kovraId;
     m_accountNumber.clear();
-    if (!m_db.isOpen())
+    const QSqlDatabase db = accountDatabase();
+    if (!db.isOpen())
         return;
-    QSqlQuery q(m_db);
+    QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT KovraAccount FROM tblKovra WHERE Kovra_ID = ?"));
     q.addBindValue(kovraId);
     if (q.exec() && q.next())
@@ -145,9 +146,10 @@ void TdmdCommunication::setCurrentAccount(int kovraId)
 
 QString TdmdCommunication::ModuleAddress() const
 {
-    if (!m_db.isOpen())
+    const QSqlDatabase db = accountDatabase();
+    if (!db.isOpen())
         return QString();
-    QSqlQuery q(m_db);
+    QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT KovraIP FROM tblKovra WHERE Kovra_ID = ?"));
     q.addBindValue(m_kovraId);
     return q.exec() && q.next() ? q.value(0).toString() : QString();
@@ -155,9 +157,10 @@ QString TdmdCommunication::ModuleAddress() const
 
 int TdmdCommunication::ConsolePort(int kovraId) const
 {
-    if (!m_db.isOpen())
+    const QSqlDatabase db = accountDatabase();
+    if (!db.isOpen())
         return 3064;
-    QSqlQuery queKovraPort(m_db);
+    QSqlQuery queKovraPort(db);
     queKovraPort.prepare(QStringLiteral(
         "SELECT KovraOptionValue FROM tblKovraOptions WHERE Kovra_ID = ? AND OptionNumber = '013'"));
     queKovraPort.addBindValue(kovraId);
@@ -568,12 +571,13 @@ std::optional<CommResult> TdmdCommunication::sessionStep(KovraOptionList &option
 void TdmdCommunication::storeTempValue(KovraOptionRow &row, const QString &value, QSqlQuery *prepared)
 {
     row.KovraOptionTempValue = value;
-    if (!m_db.isOpen())
+    const QSqlDatabase db = accountDatabase();
+    if (!prepared && !db.isOpen())
         return;
     std::optional<QSqlQuery> own;
     QSqlQuery *queChangeOption = prepared;
     if (!queChangeOption) {
-        own.emplace(m_db);
+        own.emplace(db);
         own->prepare(QStringLiteral(
             "UPDATE tblKovraOptions SET KovraOptionTempValue = ? WHERE Kovra_ID = ? AND OptionNumber = ?"));
         queChangeOption = &*own;
@@ -586,9 +590,10 @@ void TdmdCommunication::storeTempValue(KovraOptionRow &row, const QString &value
 
 QString TdmdCommunication::storedValue(const KovraOptionRow &row)
 {
-    if (!m_db.isOpen())
+    const QSqlDatabase db = accountDatabase();
+    if (!db.isOpen())
         return row.KovraOptionValue;
-    QSqlQuery queGetOption(m_db);
+    QSqlQuery queGetOption(db);
     queGetOption.prepare(QStringLiteral(
         "SELECT KovraOptionValue FROM tblKovraOptions WHERE Kovra_ID = ? AND OptionNumber = ?"));
     queGetOption.addBindValue(row.Kovra_ID);
@@ -794,10 +799,11 @@ CommResult TdmdCommunication::GetAllOptions(KovraOptionList &options, const QStr
     setProgressPercent(0);
     // One transaction: a crash never leaves half the values of a read, and it is
     // much faster than one commit per row.
-    const bool tx = m_db.isOpen() && m_db.transaction();
+    QSqlDatabase db = accountDatabase();
+    const bool tx = db.isOpen() && db.transaction();
     std::optional<QSqlQuery> queChangeOption;
-    if (m_db.isOpen()) {
-        queChangeOption.emplace(m_db);
+    if (db.isOpen()) {
+        queChangeOption.emplace(db);
         queChangeOption->prepare(QStringLiteral(
             "UPDATE tblKovraOptions SET KovraOptionTempValue = ? WHERE Kovra_ID = ? AND OptionNumber = ?"));
     }
@@ -805,7 +811,7 @@ CommResult TdmdCommunication::GetAllOptions(KovraOptionList &options, const QStr
         if (cancelled()) {
             queChangeOption.reset();
             if (tx)
-                m_db.commit();
+                db.commit();
             return finish(crCancelled);
         }
         KovraOptionRow &opt = options[i];
@@ -821,7 +827,7 @@ CommResult TdmdCommunication::GetAllOptions(KovraOptionList &options, const QStr
     }
     queChangeOption.reset();
     if (tx)
-        m_db.commit();
+        db.commit();
     return finish(crOk);
 }
 

@@ -37,8 +37,10 @@ public:
     QTcpSocket *CmdPortTCP() const { return m_socket; }
 
     // Account database for queKovraPort, queGetOption, queChangeOption.
-    void setAccountDatabase(const QSqlDatabase &db) { m_db = db; }
-    QSqlDatabase accountDatabase() const { return m_db; }
+    void setAccountDatabase(const QSqlDatabase &db) { m_dbHandle = db; }
+    // For a data module that may reopen its database: asked before each use.
+    void setAccountDatabaseProvider(std::function<QSqlDatabase()> provider) { m_dbProvider = std::move(provider); }
+    QSqlDatabase accountDatabase() const { return m_dbProvider ? m_dbProvider() : m_dbHandle; }
     // Account whose number goes into the audit events.
     void setCurrentAccount(int kovraId);
     int currentAccount() const { return m_kovraId; }
@@ -125,7 +127,8 @@ private:
     quint16 m_port = 3064;
     int m_watchdogMs = 10000;
     int m_reRequestDepth = 0;
-    QSqlDatabase m_db;
+    QSqlDatabase m_dbHandle;
+    std::function<QSqlDatabase()> m_dbProvider;
     int m_kovraId = 0;
     QString m_accountNumber;
     LogWriter m_log;

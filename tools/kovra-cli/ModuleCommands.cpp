@@ -1,5 +1,6 @@
 #include "ModuleCommands.h"
 #include "CliContext.h"
+#include "DataModuleLink.h"
 #include "KeyChange.h"
 #include "LinkSettings.h"
 #include "OptionCatalogue.h"
@@ -110,9 +111,8 @@ int RunModuleCommand(CliContext &ctx, const QStringList &argsIn)
     const QSqlDatabase db = ctx.db().accountDatabase();
 
     TdmdCommunication link;
-    link.setAccountDatabase(db);
     TdmdMain &main = ctx.db();
-    link.setLogWriter([&main](int code, const QString &subject) { main.WriteLogEvent(code, subject); });
+    ConnectToDataModule(link, main);
     const LinkSettings settings = LoadLinkSettings(db, id);
     ApplyLinkSettings(link, settings, id);
     if (settings.ModuleHost.isEmpty())
