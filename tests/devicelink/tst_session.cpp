@@ -3,6 +3,7 @@
 #include "ScriptedDialogs.h"
 #include "TraceCapture.h"
 
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -40,6 +41,9 @@ private Q_SLOTS:
     void versionCheck();
     void connectFailed();
     void leadOutWithoutLink();
+    void sessionKeyRule_data();
+    void sessionKeyRule();
+    void linkSettingsWithMissingRows();
 };
 
 void TestSession::leadInAndOut_data()
@@ -199,6 +203,58 @@ void TestSession::leadOutWithoutLink()
     QCOMPARE(fx.eventCodes(), QList<int>({107}));
     QVERIFY(trace.lines().contains("Lead Out Sent Unsuccesfully"));
     QVERIFY(!trace.has("Creating READ Timeout Thread"));   // a lead-out never waits
+}
+
+void TestSession::sessionKeyRule_data()
+{
+    QTest::addColumn<QString>("key004");
+    QTest::addColumn<QString>("key005");
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QString>("key");
+    const QString zero(16, '0');
+    QTest::newRow("both zero") << zero << zero << false << QString();
+    QTest::newRow("both missing") << QString() << QString() << false << QString();
+    QTest::newRow("first only") << "0123456789ABCDEF" << zero << true << "0123456789ABCDEF" + zero;
+    QTest::newRow("second only") << zero << "0123456789ABCDEF" << true << zero + "0123456789ABCDEF";
+    QTest::newRow("second only, first missing") << QString() << "0123456789ABCDEF" << true << zero + "0123456789ABCDEF";
+    QTest::newRow("both") << "0123456789ABCDEF" << "FEDCBA9876543210" << true << "0123456789ABCDEFFEDCBA9876543210";
+}
+
+void TestSession::sessionKeyRule()
+{
+    QFETCH(QString, key004);
+    QFETCH(QString, key005);
+    QFETCH(bool, encrypt);
+    QFETCH(QString, key);
+    bool e = !encrypt;
+    QString k = QStringLiteral("untouched");
+    BuildSessionKey(key004, key005, &e, &k);
+    QCOMPARE(e, encrypt);
+    QCOMPARE(k, key);
+}
+
+void TestSession::linkSettingsWithMissingRows()
+{
+    ScriptedDialogs dialogs;
+    ModuleSimFixture fx;
+    LinkSettings s = fx.apply();
+    QCOMPARE(s.ModuleHost, QStringLiteral("127.0.0.1"));
+    QCOMPARE(s.InstallerCode, QStringLiteral("D4E9"));
+    QCOMPARE(s.ExpectedVersion, QStringLiteral("0140"));
+    QCOMPARE(fx.link.ConsolePort(fx.accountId()), int(fx.sim.port()));
+    QCOMPARE(fx.link.ModuleAddress(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(fx.link.currentAccountNumber(), fx.accountNumber());
+    QSqlQuery q(fx.db());
+    QVERIFY(q.exec("DELETE FROM tblKovraOptions WHERE OptionNumber IN ('013', '006', '326')"));
+    fx.link.InstallerCode = QStringLiteral("B7D2");
+    s = fx.apply();
+    QCOMPARE(s.ModulePort, quint16(3064));
+    QCOMPARE(fx.link.ConsolePort(fx.accountId()), 3064);
+    QVERIFY(!s.hasInstallerCode);
+    QCOMPARE(fx.link.InstallerCode, QStringLiteral("B7D2"));   // kept when the row is missing
+    QCOMPARE(fx.link.ExpectedVersion, QString());
+    QCOMPARE(fx.link.moduleHost(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(fx.link.modulePort(), quint16(3064));
 }
 
 QTEST_GUILESS_MAIN(TestSession)
