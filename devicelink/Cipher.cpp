@@ -7,15 +7,6 @@
 
 namespace kovra {
 namespace {
-int hexValue(QChar c)
-{
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    return -1;
-}
-
 struct CtxFree {
     void operator()(EVP_CIPHER_CTX *c) const { EVP_CIPHER_CTX_free(c); }
 };
@@ -26,8 +17,8 @@ QByteArray CipherKeyBytes(const QString &keyText)
     QByteArray key(16, '\0');
     const int pairs = std::min<int>(16, int(keyText.size() / 2));
     for (int i = 0; i < pairs; ++i) {
-        const int hi = hexValue(keyText[2 * i]);
-        const int lo = hexValue(keyText[2 * i + 1]);
+        const int hi = HexDigitValue(keyText[2 * i]);
+        const int lo = HexDigitValue(keyText[2 * i + 1]);
         key[i] = (hi < 0 || lo < 0) ? char(0) : char(hi * 16 + lo);
     }
     return key;

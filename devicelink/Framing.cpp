@@ -1,16 +1,11 @@
 #include "Framing.h"
 #include "Cipher.h"
 
+#include "Trace.h"
+
 namespace kovra {
 namespace {
-int hexDigit(QChar c)
-{
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    return -1;
-}
+int hexDigit(QChar c) { return HexDigitValue(c); }
 } // namespace
 
 QByteArray BuildPacket(const QByteArray &command, const QByteArray &data)

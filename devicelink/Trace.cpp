@@ -26,6 +26,15 @@ void AddTraceLine(const QString &line)
         g_sink(line);
 }
 
+int HexDigitValue(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    return -1;
+}
+
 QString HexDump(const QByteArray &bytes)
 {
     static const char digits[] = "0123456789ABCDEF";

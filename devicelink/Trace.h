@@ -21,6 +21,9 @@ void AddTraceLine(const QString &line);
             ::kovra::AddTraceLine(expr);         \
     } while (0)
 
+// Value of one hexadecimal digit in either case, -1 when it is not one.
+int HexDigitValue(QChar c);
+
 // Each byte as two upper-case hex digits and a blank, in brackets: "[7E 00 04 ]".
 QString HexDump(const QByteArray &bytes);
 
