@@ -14,7 +14,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kovra Console"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kovra Console"));
+    // No display name: the platform would append it to every caption, which
+    // already starts with the application title.
     QApplication::setApplicationVersion(QStringLiteral(KOVRA_VERSION));
     // Closing the main window ends the console, whatever else is open.
     QApplication::setQuitOnLastWindowClosed(false);
