@@ -17,6 +17,17 @@
 namespace kovra {
 
 namespace {
+// Without the range flag a transfer covers every row but the last (385, a
+// run-time value); a given range is kept inside the list.
+void clampRange(const KovraOptionList &options, bool range, int &first, int &last)
+{
+    if (!range) {
+        first = 1;
+        last = int(options.size()) - 1;
+    }
+    first = std::max(first, 1);
+    last = std::min(last, int(options.size()));
+}
 const QByteArray kLocate = QByteArray::fromHex("0008");
 const QByteArray kLocateReply = QByteArray::fromHex("0009");
 const QByteArray kRead = QByteArray::fromHex("000A");
@@ -627,12 +638,7 @@ CommResult TdmdCommunication::GetOptions(KovraOptionList &options, const QString
                                          int first, int last, bool AEncrypt, const QString &AKey,
                                          bool nested)
 {
-    if (!range) {
-        first = 1;
-        last = int(options.size()) - 1;
-    }
-    first = std::max(first, 1);
-    last = std::min(last, int(options.size()));
+    clampRange(options, range, first, last);
     if (last < first)
         return crOk;
     ProgressUse progress(*this, caption);
@@ -678,12 +684,7 @@ CommResult TdmdCommunication::GetOptions(KovraOptionList &options, const QString
 CommResult TdmdCommunication::SetOptions(KovraOptionList &options, const QString &caption, bool range,
                                          int first, int last, bool AEncrypt, const QString &AKey)
 {
-    if (!range) {
-        first = 1;
-        last = int(options.size()) - 1;
-    }
-    first = std::max(first, 1);
-    last = std::min(last, int(options.size()));
+    clampRange(options, range, first, last);
     static const QStringList never = {QStringLiteral("325"), QStringLiteral("326"), QStringLiteral("327"),
                                       QStringLiteral("004"), QStringLiteral("005")};
     QVector<QByteArray> encoded(options.size());
@@ -731,12 +732,7 @@ CommResult TdmdCommunication::SetOptions(KovraOptionList &options, const QString
 CommResult TdmdCommunication::GetAllOptions(KovraOptionList &options, const QString &caption, bool range,
                                             int first, int last, bool AEncrypt, const QString &AKey)
 {
-    if (!range) {
-        first = 1;
-        last = int(options.size()) - 1;
-    }
-    first = std::max(first, 1);
-    last = std::min(last, int(options.size()));
+    clampRange(options, range, first, last);
     const int lastUser = std::min(LastUserIndex(ExpectedVersion), int(options.size()));
     ProgressUse progress(*this, caption);
     const auto finish = [&](CommResult r) {
@@ -834,12 +830,7 @@ CommResult TdmdCommunication::GetAllOptions(KovraOptionList &options, const QStr
 CommResult TdmdCommunication::SetAllOptions(KovraOptionList &options, const QString &caption, bool range,
                                             int first, int last, bool AEncrypt, const QString &AKey)
 {
-    if (!range) {
-        first = 1;
-        last = int(options.size()) - 1;
-    }
-    first = std::max(first, 1);
-    last = std::min(last, int(options.size()));
+    clampRange(options, range, first, last);
     const int lastUser = std::min(LastUserIndex(ExpectedVersion), int(options.size()));
     const int row321 = rowOf(options, QStringLiteral("321"));
 
