@@ -634,6 +634,18 @@ bool TdmdCommunication::checkWritable(const KovraOptionRow &row, const QString &
     return false;
 }
 
+CommResult TdmdCommunication::exchange(const QByteArray &command, const QByteArray &data,
+                                       const QByteArray &replyCommand, Reply &reply, bool AEncrypt,
+                                       const QString &AKey)
+{
+    const CommResult r = SendCommand(command, data, AEncrypt, AKey);
+    if (r != crOk)
+        return r;
+    if (!WaitForResponse(replyCommand, AEncrypt, AKey, reply))
+        return cancelled() ? crCancelled : crNoReply;
+    return crOk;
+}
+
 CommResult TdmdCommunication::GetOptions(KovraOptionList &options, const QString &caption, bool range,
                                          int first, int last, bool AEncrypt, const QString &AKey,
                                          bool nested)
@@ -657,21 +669,17 @@ CommResult TdmdCommunication::GetOptions(KovraOptionList &options, const QString
                 return finish(*r);
         }
         KovraOptionRow &opt = options[row - 1];
-        CommResult r = SendCommand(kLocate, OptionAddress(opt.OptionNumber), AEncrypt, AKey);
+        Reply loc;
+        CommResult r = exchange(kLocate, OptionAddress(opt.OptionNumber), kLocateReply, loc, AEncrypt, AKey);
         if (r != crOk)
             return finish(r);
-        Reply loc;
-        if (!WaitForResponse(kLocateReply, AEncrypt, AKey, loc))
-            return finish(cancelled() ? crCancelled : crNoReply);
         QByteArray readData = loc.AEEPROMADDRESS;
         readData += char(loc.ASize);
-        r = SendCommand(kRead, readData, AEncrypt, AKey);
-        if (r != crOk)
-            return finish(r);
         Reply rd;
         rd.ASize = loc.ASize;
-        if (!WaitForResponse(kReadReply, AEncrypt, AKey, rd))
-            return finish(cancelled() ? crCancelled : crNoReply);
+        r = exchange(kRead, readData, kReadReply, rd, AEncrypt, AKey);
+        if (r != crOk)
+            return finish(r);
         KOVRA_TRACE(QStringLiteral("EEPROM READ AEEPROMADDRESS = ") + HexDump(rd.AEEPROMADDRESS));
         KOVRA_TRACE(QStringLiteral("EEPROM READ AData = ") + HexDump(rd.AData));
         storeTempValue(opt, DecodeOptionBytes(rd.AData, codeOf(opt)));
@@ -704,25 +712,20 @@ CommResult TdmdCommunication::SetOptions(KovraOptionList &options, const QString
             continue;
         if (auto r = sessionStep(options, caption, AEncrypt, AKey))
             return *r;
-        CommResult r = SendCommand(kLocate, OptionAddress(opt.OptionNumber), AEncrypt, AKey);
-        if (r != crOk)
-            return r;
         Reply loc;
-        if (!WaitForResponse(kLocateReply, AEncrypt, AKey, loc)) {
-            if (cancelled())
-                return crCancelled;
-            writeLog(evProgrammingFailed);
-            return crNoReply;
+        CommResult r = exchange(kLocate, OptionAddress(opt.OptionNumber), kLocateReply, loc, AEncrypt, AKey);
+        if (r != crOk) {
+            if (r == crNoReply)
+                writeLog(evProgrammingFailed);
+            return r;
         }
         const QByteArray data = loc.AEEPROMADDRESS + encoded[row - 1];
         KOVRA_TRACE(QStringLiteral("EEPROM WRITE AEEPROMADDRESS = ") + HexDump(loc.AEEPROMADDRESS));
         KOVRA_TRACE(QStringLiteral("EEPROM WRITE AData = ") + HexDump(data));
-        r = SendCommand(kWrite, data, AEncrypt, AKey);
+        Reply ack;
+        r = exchange(kWrite, data, kAck, ack, AEncrypt, AKey);
         if (r != crOk)
             return r;
-        Reply ack;
-        if (!WaitForResponse(kAck, AEncrypt, AKey, ack))
-            return cancelled() ? crCancelled : crNoReply;
         if (last > first)
             setProgressPercent((row - first + 1) * 100 / (last - first + 1));
     }
@@ -769,19 +772,16 @@ CommResult TdmdCommunication::GetAllOptions(KovraOptionList &options, const QStr
         }
         KOVRA_TRACE(QStringLiteral("BlockSize Set to %1.").arg(block));
         KOVRA_TRACE(QStringLiteral("Reading from Option %1").arg(index));
-        CommResult r = SendCommand(kLocate, OptionAddress(options[index - 1].OptionNumber), AEncrypt, AKey);
-        if (r != crOk)
-            return finish(r);
         Reply loc;
-        if (!WaitForResponse(kLocateReply, AEncrypt, AKey, loc))
-            return finish(cancelled() ? crCancelled : crNoReply);
-        r = SendCommand(kRead, loc.AEEPROMADDRESS + QByteArray(1, char(block)), AEncrypt, AKey);
+        CommResult r = exchange(kLocate, OptionAddress(options[index - 1].OptionNumber), kLocateReply, loc,
+                                AEncrypt, AKey);
         if (r != crOk)
             return finish(r);
         Reply rd;
         rd.ASize = block;
-        if (!WaitForResponse(kReadReply, AEncrypt, AKey, rd))
-            return finish(cancelled() ? crCancelled : crNoReply);
+        r = exchange(kRead, loc.AEEPROMADDRESS + QByteArray(1, char(block)), kReadReply, rd, AEncrypt, AKey);
+        if (r != crOk)
+            return finish(r);
         KOVRA_TRACE(QStringLiteral("EEPROM READ AEEPROMADDRESS = ") + HexDump(rd.AEEPROMADDRESS));
         KOVRA_TRACE(QStringLiteral("EEPROM READ AData = ") + HexDump(rd.AData));
         const int offset = offsets[index - 1];
@@ -888,33 +888,24 @@ CommResult TdmdCommunication::SetAllOptions(KovraOptionList &options, const QStr
         }
         KOVRA_TRACE(QStringLiteral("Set BLOCKSIZE to %1").arg(block));
         KOVRA_TRACE(QStringLiteral("SET writing from option %1").arg(index));
-        CommResult r = SendCommand(kLocate, OptionAddress(options[index - 1].OptionNumber), AEncrypt, AKey);
-        if (r != crOk) {
-            writeLog(evProgrammingFailed);
+        // Every failure but Cancel is a failed programming.
+        const auto failed = [this](CommResult r) {
+            if (r != crCancelled)
+                writeLog(evProgrammingFailed);
             return r;
-        }
+        };
         Reply loc;
-        if (!WaitForResponse(kLocateReply, AEncrypt, AKey, loc)) {
-            if (cancelled())
-                return crCancelled;
-            writeLog(evProgrammingFailed);
-            return crNoReply;
-        }
+        CommResult r = exchange(kLocate, OptionAddress(options[index - 1].OptionNumber), kLocateReply, loc,
+                                AEncrypt, AKey);
+        if (r != crOk)
+            return failed(r);
         const QByteArray data = loc.AEEPROMADDRESS + image.mid(offsets[index - 1], block);
         KOVRA_TRACE(QStringLiteral("EEPROM WRITE AEEPROMADDRESS = ") + HexDump(loc.AEEPROMADDRESS));
         KOVRA_TRACE(QStringLiteral("EEPROM WRITE AData = ") + HexDump(data));
-        r = SendCommand(kWrite, data, AEncrypt, AKey);
-        if (r != crOk) {
-            writeLog(evProgrammingFailed);
-            return r;
-        }
         Reply ack;
-        if (!WaitForResponse(kAck, AEncrypt, AKey, ack)) {
-            if (cancelled())
-                return crCancelled;
-            writeLog(evProgrammingFailed);
-            return crNoReply;
-        }
+        r = exchange(kWrite, data, kAck, ack, AEncrypt, AKey);
+        if (r != crOk)
+            return failed(r);
         index = end + 1;
         setProgressPercent(std::min(100, (index - first) * 100 / std::max(1, lastUser - first + 1)));
     }

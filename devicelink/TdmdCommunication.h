@@ -115,6 +115,10 @@ private:
                                           bool AEncrypt, const QString &AKey);
     CommResult versionCheck(KovraOptionList &options, bool AEncrypt, const QString &AKey);
     bool checkWritable(const KovraOptionRow &row, const QString &value, QByteArray *bytes);
+    // One command and its reply: the send result, crCancelled or crNoReply when
+    // the wait fails, crOk with the reply filled.
+    CommResult exchange(const QByteArray &command, const QByteArray &data, const QByteArray &replyCommand,
+                        Reply &reply, bool AEncrypt, const QString &AKey);
     void storeTempValue(KovraOptionRow &row, const QString &value, QSqlQuery *prepared = nullptr);
     QString storedValue(const KovraOptionRow &row);
 
