@@ -1,6 +1,7 @@
 // Console users: password keys and stored forms, the login lookup with its
 // case rules and type check, password changes, expiry and the service login.
 #include "InstallationFolder.h"
+#include "BuildSettings.h"
 #include "LoginState.h"
 #include "ScriptedDialogs.h"
 #include "TdmdMain.h"
@@ -33,19 +34,7 @@ UserRecord user(const QString &login, const QString &password, int type, int exp
     return u;
 }
 
-QString cacheValue(const QString &key)
-{
-    QFile f(QString(KOVRA_BUILD_DIR) + "/CMakeCache.txt");
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    const QString prefix = key + ":";
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        const QString s = QString::fromUtf8(line);
-        if (s.startsWith(prefix))
-            return s.mid(s.indexOf('=') + 1);
-    }
-    return QString();
-}
+QString cacheValue(const QString &key) { return BuildSetting(key); }
 
 const QRegularExpression kUpperHex("^[0-9A-F]*$");
 

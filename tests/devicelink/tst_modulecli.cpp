@@ -1,6 +1,7 @@
 // kovra-cli module ... as a user runs it: a real process on a temporary
 // installation folder, talking to a simulated module in this process.
 #include "ModuleSimulator.h"
+#include "BuildSettings.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -18,19 +19,7 @@ const QString kKey = QStringLiteral("00112233445566778899AABBCCDDEEFF");
 const QString kAdmin = QStringLiteral("modadmin");
 const QString kAdminPassword = QStringLiteral("mod-pass-1");
 
-QString cacheValue(const QString &key)
-{
-    QFile f(QStringLiteral(KOVRA_BUILD_DIR "/CMakeCache.txt"));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QRegularExpression re("^" + QRegularExpression::escape(key) + ":[A-Z]+=(.*)$");
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        const auto m = re.match(QString::fromUtf8(line));
-        if (m.hasMatch())
-            return m.captured(1);
-    }
-    return {};
-}
+QString cacheValue(const QString &key) { return BuildSetting(key); }
 
 struct Run {
     int rc = -1;

@@ -2,6 +2,7 @@
 // with its forced change, and the change-password window, driven as a person
 // would on a fresh installation.
 #include "InstallationFolder.h"
+#include "BuildSettings.h"
 #include "LoginFlow.h"
 #include "LoginState.h"
 #include "MainWindowHooks.h"
@@ -83,16 +84,7 @@ QDate storedExpiry(TdmdMain &db, const QString &name)
 }
 
 // The service login's password is a build setting; the test reads it where the build keeps it.
-QString servicePassword()
-{
-    QFile cache(QStringLiteral(KOVRA_BUILD_DIR) + "/CMakeCache.txt");
-    if (!cache.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : cache.readAll().split('\n'))
-        if (line.startsWith("KOVRA_SERVICE_PASSWORD:"))
-            return QString::fromUtf8(line.mid(line.indexOf('=') + 1)).trimmed();
-    return {};
-}
+QString servicePassword() { return BuildSetting(QStringLiteral("KOVRA_SERVICE_PASSWORD")); }
 
 QLineEdit *edit(QWidget *w, const char *name) { return w->findChild<QLineEdit *>(name); }
 QPushButton *button(QWidget *w, const char *name) { return w->findChild<QPushButton *>(name); }

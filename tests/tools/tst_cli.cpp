@@ -1,5 +1,6 @@
 // kovra-cli as a user runs it: a real process on a temporary installation folder.
 #include "LineFile.h"
+#include "BuildSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,19 +20,7 @@ struct Run {
 QString cliPath() { return QStringLiteral(KOVRA_BUILD_DIR "/tools/kovra-cli/kovra-cli"); }
 
 // The service login is a build setting; read it where the build keeps it.
-QString cacheValue(const QString &key)
-{
-    QFile f(QStringLiteral(KOVRA_BUILD_DIR "/CMakeCache.txt"));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QRegularExpression re("^" + QRegularExpression::escape(key) + ":[A-Z]+=(.*)$");
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        const auto m = re.match(QString::fromUtf8(line));
-        if (m.hasMatch())
-            return m.captured(1);
-    }
-    return {};
-}
+QString cacheValue(const QString &key) { return kovra::BuildSetting(key); }
 
 const QString kAdmin = QStringLiteral("admin01");
 const QString kAdminPassword = QStringLiteral("admin-pass-1");
