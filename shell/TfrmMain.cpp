@@ -1230,10 +1230,8 @@ void TfrmMain::changePassword()
         TfrmChangePassword dlg(m_dm, this);
         result = dlg.exec();
     }
-    if (result == QDialog::Accepted) {
-        m_dm.WriteLogEvent(2, Login().CurrentUserName);
-        ShowTimedInfo(QStringLiteral("Your Password has been changed succesfully."), -5000);
-    }
+    if (result == QDialog::Accepted)
+        AnnouncePasswordChanged(m_dm);
 #else
     notAvailable();
 #endif

@@ -166,9 +166,14 @@ bool CheckPasswordExpiry(TdmdMain &dm)
     const QString oldPassword = DecryptPassword(state.CurrentUserName, state.CurrentUserPassword);
     if (!forcedChange() || !forcedChange()(dm, oldPassword))
         return false;
-    dm.WriteLogEvent(2, state.CurrentUserName);
-    ShowTimedInfo(QStringLiteral("Your Password has been changed succesfully."), -5000);
+    AnnouncePasswordChanged(dm);
     return true;
+}
+
+void AnnouncePasswordChanged(TdmdMain &dm)
+{
+    dm.WriteLogEvent(2, Login().CurrentUserName);
+    ShowTimedInfo(QStringLiteral("Your Password has been changed succesfully."), -5000);
 }
 
 TerminationRequest SetTerminationRequest(TerminationRequest request)

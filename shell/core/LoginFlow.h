@@ -53,6 +53,9 @@ bool HasForcedPasswordChange();
 // expires, service login, or changed now).
 bool CheckPasswordExpiry(TdmdMain &dm);
 
+// After a password change was saved: event 2 and the confirmation notice.
+void AnnouncePasswordChanged(TdmdMain &dm);
+
 // How the application is asked to end (default: quit as soon as the event
 // loop runs). Tests install a recorder.
 using TerminationRequest = std::function<void()>;

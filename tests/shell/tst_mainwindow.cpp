@@ -14,6 +14,8 @@
 #include "TMXMessageDialog.h"
 #include "TWidgetDialogBackend.h"
 #include "TfrmSelectProgramming.h"
+#include "TfrmChangePassword.h"
+#include "UserStore.h"
 
 #include <QAction>
 #include <QDialog>
@@ -88,6 +90,8 @@ private Q_SLOTS:
     void entryCounterText_data();
     void entryCounterText();
     void countersFollowTheLists();
+    void changePasswordCommand_data();
+    void changePasswordCommand();
     void sortRules_data();
     void sortRules();
     void sortingByColumnTitle();
@@ -139,6 +143,57 @@ void TestMainWindow::entryCounterText()
     QFETCH(int, current);
     QFETCH(int, rows);
     QTEST(EntryCounter(current, rows), "text");
+}
+
+void TestMainWindow::changePasswordCommand_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("saved") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+// File > Change Password: a saved change is logged and confirmed; a cancelled one leaves no trace.
+void TestMainWindow::changePasswordCommand()
+{
+    QFETCH(bool, save);
+    ScriptedDialogs dialogs;
+    InstallationFolder home;
+    UserRecord u;
+    u.UserLoginName = "admin01";
+    u.UserFirstName = "Ann";
+    u.UserLastName = "Admin";
+    u.password = "Secret#123";
+    u.UserType = ModeAdministrator;
+    u.UserExpireDate = QDate::currentDate().addDays(30);
+    home.db().AddUser(u);
+    loginAs(ModeAdministrator, "admin01");
+    Login().CurrentUserPassword = EncryptPassword("admin01", "Secret#123");
+    TfrmMain w(home.db());
+
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *dlg = qobject_cast<TfrmChangePassword *>(top);
+            if (!dlg || !dlg->isVisible())
+                continue;
+            opened = true;
+            if (!save) {
+                dlg->findChild<QPushButton *>("btnCancel")->click();
+                return;
+            }
+            QTest::keyClicks(dlg->findChild<QLineEdit *>("edtOldPassword"), "Secret#123");
+            QTest::keyClicks(dlg->findChild<QLineEdit *>("edtPassword"), "Better#456");
+            QTest::keyClicks(dlg->findChild<QLineEdit *>("edtVerifyPassword"), "Better#456");
+            dlg->findChild<QPushButton *>("btnOK")->click();
+        }
+    });
+    w.findChild<QAction *>("itmChangePassword")->trigger();
+
+    QVERIFY(opened);
+    QCOMPARE(events(home, "User Password Change", "User admin01 changed password"), save ? 1 : 0);
+    QCOMPARE(dialogs.texts().contains("Your Password has been changed succesfully."), save);
+    QCOMPARE(home.db().LookupUser("admin01", StoredPassword("admin01", save ? "Better#456" : "Secret#123")),
+             int(ModeAdministrator));
 }
 
 void TestMainWindow::countersFollowTheLists()
